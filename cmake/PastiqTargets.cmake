@@ -1,0 +1,26 @@
+# wxWidgets as an imported target, so libraries pass it on to what links them.
+add_library(pastiq_wx INTERFACE)
+target_include_directories(pastiq_wx SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
+target_compile_definitions(pastiq_wx INTERFACE ${wxWidgets_DEFINITIONS})
+target_compile_options(pastiq_wx INTERFACE ${wxWidgets_CXX_FLAGS})
+target_link_libraries(pastiq_wx INTERFACE ${wxWidgets_LIBRARIES})
+
+# pastiq_add_tests(<name> SOURCES <files...> LIBS <targets...>)
+# One GoogleTest binary per group; CTest lists every test case on its own.
+# Discovery happens when ctest runs, so a binary that needs a display is
+# only started under the test command's Xvfb.
+function(pastiq_add_tests name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  # A binary that brings its own main (a toolkit one) lists it among SOURCES
+  # and names pastiq_sandbox in LIBS instead.
+  if(NOT "pastiq_sandbox" IN_LIST T_LIBS)
+    list(APPEND T_LIBS pastiq_test_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock Threads::Threads)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 120
+    TEST_PREFIX "${name}.")
+endfunction()

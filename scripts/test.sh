@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+# Tests that need a display run under one Xvfb started here.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="${PASTIQ_BUILD_DIR:-$here/build}"
+
+bash "$here/scripts/deps.sh"
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+cd "$build"
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+  ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"
