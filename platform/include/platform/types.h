@@ -36,8 +36,13 @@ using LRESULT = LONG_PTR;
 using HRESULT = std::int32_t;
 using ATOM = WORD;
 
-constexpr BOOL TRUE = 1;
-constexpr BOOL FALSE = 0;
+// Macros, as GLib (under the toolkit) defines the same names the same way.
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
 
 // Opaque handles: pointer-wide values that the layer hands out and looks up.
 #define PLATFORM_DECLARE_HANDLE(name) \
@@ -62,7 +67,7 @@ using HGLOBAL = HANDLE;
 using HLOCAL = HANDLE;
 using FARPROC = LONG_PTR (*)();
 
-constexpr HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
 
 struct POINT {
   LONG x;
