@@ -1,0 +1,62 @@
+#include "sessionend.h"
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+
+#include "dlgmgr.h"
+#include "logger.h"
+
+const int kSessionEndSignals[3] = {SIGTERM, SIGHUP, SIGINT};
+
+namespace {
+std::function<void()>& SaveState() {
+  static std::function<void()> saveState;
+  return saveState;
+}
+
+void ReportSaveFailure(const char* what) {
+  std::fprintf(stderr, "pastiq: saving at the end of the session failed: %s\n", what);
+  Logger::Get().Log(Logger::Error, wxString::Format("Saving at the end of the session failed: %s",
+                                                    wxString::FromUTF8(what)));
+}
+
+// Ending the main loop from inside a modal loop would end the wrong one (the
+// toolkit quits the innermost loop): wait until the modal loops are gone.
+void ExitMainLoopFromTheTop() {
+  if (!wxTheApp) return;
+  wxEventLoopBase* active = wxEventLoopBase::GetActive();
+  if (active && !active->IsMain()) {
+    DlgMgr::EndAllModal();
+    wxTheApp->CallAfter(&ExitMainLoopFromTheTop);
+    return;
+  }
+  wxTheApp->ExitMainLoop();
+}
+
+// Called by the toolkit from the main loop (or a modal loop inside it).
+void OnSessionEnd(int) {
+  if (SaveState()) {
+    try {
+      SaveState()();
+    } catch (const std::exception& e) {
+      ReportSaveFailure(e.what());
+    } catch (...) {
+      ReportSaveFailure("unknown error");
+    }
+  }
+  DlgMgr::EndAllModal();
+  ExitMainLoopFromTheTop();
+}
+}  // namespace
+
+bool InstallSessionEndHandler(std::function<void()> saveState) {
+  if (!wxTheApp) return false;
+  SaveState() = std::move(saveState);
+  bool ok = true;
+  for (int signal : kSessionEndSignals) ok = wxTheApp->SetSignalHandler(signal, &OnSessionEnd) && ok;
+  return ok;
+}

@@ -1,0 +1,131 @@
+#include "startup.h"
+
+#include <spawn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <wx/cmdline.h>
+#include <wx/snglinst.h>
+
+#include "msgbox.h"
+
+extern char** environ;
+
+const wchar_t kOlderMainFrameClass[] = L"PastiqMainFrame{35F7679D-4441-4728-9159-36A8119613F7}";
+const wchar_t kSingleInstanceName[] = L"Pastiq {D8053174-4378-435b-9ED3-48E4BDCBFA05}";
+const char kOldVersionQuestion[] =
+    "You must close old version of Pastiq before new version can run.  Do you want to close it?";
+const char kAlreadyRunningMessage[] = "Another program instance is already running, aborting...";
+const char kProductTitle[] = "Pastiq";
+
+namespace {
+// The desktop's command message (the platform layer's WM_COMMAND).
+constexpr UINT kCommandMessage = 0x0111;
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool ContainsAsciiNoCase(const char* text, const char* needle) {
+  const std::size_t n = std::strlen(needle);
+  for (; *text; ++text) {
+    std::size_t i = 0;
+    while (i < n && text[i] && AsciiLower(text[i]) == AsciiLower(needle[i])) ++i;
+    if (i == n) return true;
+  }
+  return false;
+}
+
+// The running program's own file, as the kernel names it.
+std::string ReadProgramPath() {
+  std::string path(4096, '\0');
+  const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+  if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return std::string();
+  path.resize(static_cast<std::size_t>(n));
+  return path;
+}
+}  // namespace
+
+bool HasCommitArgument(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i] && ContainsAsciiNoCase(argv[i], "/commit")) return true;
+  return false;
+}
+
+bool RestartProgramDetached() {
+  // /proc/self/exe names the running file even when the path is unreadable;
+  // the child sees its own, which is the same file.
+  std::string name = ReadProgramPath();
+  if (name.empty()) name = "pastiq";
+  char* const childArgv[] = {name.data(), nullptr};
+
+  posix_spawnattr_t attr;
+  if (posix_spawnattr_init(&attr) != 0) return false;
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, "/proc/self/exe", nullptr, &attr, childArgv, environ);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) {
+    std::fprintf(stderr, "pastiq: cannot start the program again: %s\n", std::strerror(rc));
+    return false;
+  }
+  return true;
+}
+
+bool HandleCommitArgument(int argc, const char* const* argv, int* exitCode) {
+  if (!HasCommitArgument(argc, argv)) return false;
+  const bool started = RestartProgramDetached();
+  if (exitCode) *exitCode = started ? 0 : 1;
+  return true;
+}
+
+void DeclareCommandLine(wxCmdLineParser& parser) {
+  parser.SetSwitchChars("-/");
+  parser.AddSwitch("startup", wxEmptyString, wxEmptyString);
+  parser.AddSwitch("verbose", wxEmptyString, wxEmptyString);
+}
+
+bool StartupAllowed(bool startupSwitch, bool autoStartOption) { return !startupSwitch || autoStartOption; }
+
+wxString ProgramDirectoryOf(const wxString& programPath) {
+  const size_t slash = programPath.rfind('/');
+  if (slash == wxString::npos) return wxString();
+  if (slash == 0) return "/";
+  return programPath.substr(0, slash);
+}
+
+wxString GetProgramDirectory() {
+  const std::string path = ReadProgramPath();
+  if (path.empty()) return wxString();
+  return ProgramDirectoryOf(wxString(path.c_str(), *wxConvFileName));
+}
+
+bool AcquireSingleInstance(const wxString& folder, std::unique_ptr<wxSingleInstanceChecker>* checker) {
+  checker->reset();
+  auto lock = std::make_unique<wxSingleInstanceChecker>();
+  if (!lock->Create(kSingleInstanceName, folder)) {
+    std::fprintf(stderr, "pastiq: cannot create the single-instance lock in %s\n",
+                 static_cast<const char*>(folder.utf8_str()));
+    return true;
+  }
+  if (lock->IsAnotherRunning()) {
+    ShowMessageBox(kAlreadyRunningMessage, kProductTitle, wxOK | wxCENTRE);
+    return false;
+  }
+  *checker = std::move(lock);
+  return true;
+}
+
+bool CloseOlderVersion(const OlderVersionDesktop& desktop) {
+  const HWND older = desktop.findWindow(kOlderMainFrameClass, nullptr);
+  if (!older || !desktop.isWindow(older)) return true;
+  if (ShowMessageBox(kOldVersionQuestion, kProductTitle, wxYES_NO) != wxYES) return false;
+  desktop.postMessage(older, kCommandMessage, ID_APP_EXIT, 0);
+  return true;
+}
