@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <wx/cmdline.h>
+#include <wx/msgout.h>
 
 #include "startup.h"
 
@@ -50,6 +51,14 @@ struct ParseCase {
   bool verbose;
 };
 
+// Collects what the parser tells the user.
+struct CapturedOutput : wxMessageOutput {
+  wxString text;
+  wxMessageOutput* previous = wxMessageOutput::Set(this);
+  ~CapturedOutput() override { wxMessageOutput::Set(previous); }
+  void Output(const wxString& str) override { text += str; }
+};
+
 TEST(CommandLine, AcceptsTheTwoSwitchesWithMinusOrSlash) {
   const ParseCase cases[] = {
       {{}, true, false, false},
@@ -78,8 +87,11 @@ TEST(CommandLine, AcceptsTheTwoSwitchesWithMinusOrSlash) {
     argv.push_back(nullptr);
     wxCmdLineParser parser(static_cast<int>(argv.size() - 1), argv.data());
     DeclareCommandLine(parser);
+    CapturedOutput said;
     const int rc = parser.Parse(false);
     EXPECT_EQ(rc == 0, c.ok) << "[" << shown << "] gave " << rc;
+    // A refused argument is named to the user; an accepted line says nothing.
+    EXPECT_EQ(said.text.empty(), c.ok) << "[" << shown << "] said: " << said.text;
     if (rc == 0 && c.ok) {
       EXPECT_EQ(parser.Found("startup"), c.startup) << shown;
       EXPECT_EQ(parser.Found("verbose"), c.verbose) << shown;
