@@ -17,6 +17,32 @@ struct Receiver : wxEvtHandler {
   }
 };
 
+// The same binding through a static event table, as the windows use it.
+class TableReceiver : public wxEvtHandler {
+ public:
+  std::vector<int> seen;
+
+ private:
+  void OnOne(wxCommandEvent& e) { seen.push_back(e.GetId()); }
+  void OnRange(wxCommandEvent& e) { seen.push_back(-e.GetId()); }
+  wxDECLARE_EVENT_TABLE();
+};
+
+wxBEGIN_EVENT_TABLE(TableReceiver, wxEvtHandler)
+  EVT_APP_NOTICE(ID_NOTIFY_STARTUP, TableReceiver::OnOne)
+  EVT_APP_NOTICE_RANGE(ID_NOTIFY_NET_FIRST, ID_NOTIFY_NET_LAST, TableReceiver::OnRange)
+wxEND_EVENT_TABLE()
+
+TEST(Notice, EventTableEntriesTakeTheirIds) {
+  TableReceiver receiver;
+  PostNotifyEvent(&receiver, ID_NOTIFY_STARTUP);
+  PostNotifyEvent(&receiver, ID_NOTIFY_LIST_CHANGED);  // bound to nothing here
+  PostNotifyEvent(&receiver, ID_NOTIFY_RECORD_RECEIVED);
+  DispatchPending();
+  const std::vector<int> expected = {ID_NOTIFY_STARTUP, -ID_NOTIFY_RECORD_RECEIVED};
+  EXPECT_EQ(receiver.seen, expected);
+}
+
 TEST(Notice, ArrivesLaterWithItsIdAndValue) {
   Receiver receiver;
   PostNotifyEvent(&receiver, ID_NOTIFY_TRANSFER_START, 1234);
