@@ -50,15 +50,27 @@ TEST_F(Dialogs, RefusesASecondDialogWhileOneIsShown) {
   EXPECT_TRUE(DlgMgr::ShowModal(second));
 }
 
+// Notes its style as its modal loop is entered.
+struct NotingDialog : wxDialog {
+  long styleOnEntry = -1;
+  NotingDialog() : wxDialog(nullptr, wxID_ANY, "noting") {}
+  int ShowModal() override {
+    styleOnEntry = GetWindowStyleFlag();
+    return wxDialog::ShowModal();
+  }
+};
+
 TEST_F(Dialogs, ShownDialogStaysOnTopOnceItsLoopRuns) {
-  EXPECT_FALSE(first->GetWindowStyleFlag() & wxSTAY_ON_TOP);
+  auto* dialog = new NotingDialog;
   long styleInside = 0;
   RunSoon([&] {
-    styleInside = first->GetWindowStyleFlag();
-    first->EndModal(wxID_OK);
+    styleInside = dialog->GetWindowStyleFlag();
+    dialog->EndModal(wxID_OK);
   });
-  DlgMgr::ShowModal(first);
+  DlgMgr::ShowModal(dialog);
+  EXPECT_FALSE(dialog->styleOnEntry & wxSTAY_ON_TOP) << "set before the loop ran";
   EXPECT_TRUE(styleInside & wxSTAY_ON_TOP);
+  dialog->Destroy();
 }
 
 struct Boom {};
