@@ -13,9 +13,8 @@ Logger::Logger(std::size_t maxEntries) : maxEntries(maxEntries) {
 }
 
 void Logger::Log(int level, const wxString& text) {
-  LogEntry entry{level, text.utf8_string(), std::time(nullptr)};
   wxCriticalSectionLocker locker(lock);
-  entries.push_back(std::move(entry));
+  entries.push_back(LogEntry{level, text.utf8_string(), std::time(nullptr)});
   if (entries.size() > maxEntries) entries.pop_front();
   // Posting under the lock is safe: the pending-event queue has its own lock
   // and nothing handling the notice runs on this thread.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include <wx/cmdline.h>
+#include <wx/log.h>
 #include <wx/snglinst.h>
 
 #include "msgbox.h"
@@ -109,7 +110,12 @@ wxString GetProgramDirectory() {
 bool AcquireSingleInstance(const wxString& folder, std::unique_ptr<wxSingleInstanceChecker>* checker) {
   checker->reset();
   auto lock = std::make_unique<wxSingleInstanceChecker>();
-  if (!lock->Create(kSingleInstanceName, folder)) {
+  bool created = false;
+  {
+    wxLogNull quiet;  // our own line below, not a toolkit error box at the next idle
+    created = lock->Create(kSingleInstanceName, folder);
+  }
+  if (!created) {
     std::fprintf(stderr, "pastiq: cannot create the single-instance lock in %s\n",
                  static_cast<const char*>(folder.utf8_str()));
     return true;
