@@ -6,6 +6,7 @@
 #include <locale>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <boost/serialization/string.hpp>
 #include <boost/serialization/vector.hpp>
@@ -123,6 +124,9 @@ TEST(FrameRead, RefusesMissingShortAndForeignFilesAsBadArchive) {
   }
   Payload p;
   EXPECT_THROW(cmn::LoadArchiveFile(dir, cmn::kSettingsFileMagic, p), bad_archive) << "a folder";
+  const std::string fifo = dir + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(cmn::LoadArchiveFile(fifo, cmn::kSettingsFileMagic, p), bad_archive) << "a pipe must not block";
 }
 
 TEST(FrameRead, JunkAfterTheRightMagicIsAnotherError) {
