@@ -3,6 +3,7 @@
 #include <wx/datetime.h>
 #include <wx/sizer.h>
 
+#include "cmn/strconv.h"
 #include "dlgmgr.h"
 #include "logger.h"
 
@@ -27,7 +28,7 @@ wxString LogListView::CellText(long item, long column) const {
         case Logger::Error: return "Error";
         default: return wxString();
       }
-    case 1: return wxString::FromUTF8(entry.text);
+    case 1: return cmn::wx::FromStdString(entry.text);
     case 2: return wxDateTime(entry.time).Format();
     default: return wxString();
   }

@@ -1,6 +1,7 @@
 #include "logger.h"
 
 #include "appnotify.h"
+#include "cmn/strconv.h"
 #include "logdlg.h"
 
 Logger& Logger::Get() {
@@ -14,7 +15,7 @@ Logger::Logger(std::size_t maxEntries) : maxEntries(maxEntries) {
 
 void Logger::Log(int level, const wxString& text) {
   wxCriticalSectionLocker locker(lock);
-  entries.push_back(LogEntry{level, text.utf8_string(), std::time(nullptr)});
+  entries.push_back(LogEntry{level, cmn::wx::ToStdString(text), std::time(nullptr)});
   if (entries.size() > maxEntries) entries.pop_front();
   // Posting under the lock is safe: the pending-event queue has its own lock
   // and nothing handling the notice runs on this thread.

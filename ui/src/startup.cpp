@@ -13,6 +13,7 @@
 #include <wx/log.h>
 #include <wx/snglinst.h>
 
+#include "appconfig.h"
 #include "msgbox.h"
 
 extern char** environ;
@@ -39,15 +40,6 @@ bool ContainsAsciiNoCase(const char* text, const char* needle) {
   }
   return false;
 }
-
-// The running program's own file, as the kernel names it.
-std::string ReadProgramPath() {
-  std::string path(4096, '\0');
-  const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return std::string();
-  path.resize(static_cast<std::size_t>(n));
-  return path;
-}
 }  // namespace
 
 bool HasCommitArgument(int argc, const char* const* argv) {
@@ -57,11 +49,10 @@ bool HasCommitArgument(int argc, const char* const* argv) {
 }
 
 bool RestartProgramDetached() {
-  // /proc/self/exe names the running file even when the path is unreadable;
+  // /proc/self/exe names the running file even when its path cannot be read;
   // the child sees its own, which is the same file.
-  std::string name = ReadProgramPath();
-  if (name.empty()) name = "pastiq";
-  char* const childArgv[] = {name.data(), nullptr};
+  char name[] = "pastiq";
+  char* const childArgv[] = {name, nullptr};
 
   posix_spawnattr_t attr;
   if (posix_spawnattr_init(&attr) != 0) return false;
@@ -94,18 +85,7 @@ void DeclareCommandLine(wxCmdLineParser& parser) {
 
 bool StartupAllowed(bool startupSwitch, bool autoStartOption) { return !startupSwitch || autoStartOption; }
 
-wxString ProgramDirectoryOf(const wxString& programPath) {
-  const size_t slash = programPath.rfind('/');
-  if (slash == wxString::npos) return wxString();
-  if (slash == 0) return "/";
-  return programPath.substr(0, slash);
-}
-
-wxString GetProgramDirectory() {
-  const std::string path = ReadProgramPath();
-  if (path.empty()) return wxString();
-  return ProgramDirectoryOf(wxString(path.c_str(), *wxConvFileName));
-}
+wxString GetProgramDirectory() { return AppConfig::GetProgramFolder(); }
 
 bool AcquireSingleInstance(const wxString& folder, std::unique_ptr<wxSingleInstanceChecker>* checker) {
   checker->reset();

@@ -46,8 +46,6 @@ bool StartupAllowed(bool startupSwitch, bool autoStartOption);
 // The folder holding the program file, without a trailing separator; empty
 // when the program's path cannot be read.
 wxString GetProgramDirectory();
-// The folder part of a program path ("/" for a file in the root).
-wxString ProgramDirectoryOf(const wxString& programPath);
 
 // Takes the single-instance lock in folder (the per-user data folder: the
 // lock guards those files) into *checker, which the caller keeps for the

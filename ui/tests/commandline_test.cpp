@@ -108,21 +108,6 @@ TEST(CommandLine, StartupGoesOnOnlyWithAutoStartOn) {
         << "switch " << c.startupSwitch << " option " << c.autoStart;
 }
 
-TEST(ProgramDirectory, IsThePathWithoutFileOrTrailingSeparator) {
-  struct {
-    const char* path;
-    const char* folder;
-  } cases[] = {
-      {"/usr/local/bin/pastiq", "/usr/local/bin"},
-      {"/opt/My Apps/p\xC3\xA4stiq/pastiq", "/opt/My Apps/p\xC3\xA4stiq"},
-      {"/pastiq", "/"},
-      {"pastiq", ""},
-      {"", ""},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ProgramDirectoryOf(wxString::FromUTF8(c.path)), wxString::FromUTF8(c.folder)) << c.path;
-}
-
 TEST(ProgramDirectory, NamesTheFolderOfTheRunningProgram) {
   char buffer[4096] = {};
   ASSERT_GT(readlink("/proc/self/exe", buffer, sizeof buffer - 1), 0);

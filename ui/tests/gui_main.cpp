@@ -2,9 +2,12 @@
 // object (pending events, dialogs, signal handling) on a display.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <wx/app.h>
 #include <wx/init.h>
 
+#include "display.h"
 #include "sandbox.h"
 
 namespace {
@@ -21,7 +24,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   // Listing tests needs no display.
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-  if (!wxEntryStart(argc, argv)) {
+  if (!OpenTestDisplay(argc, argv) || !wxEntryStart(argc, argv)) {
     fprintf(stderr, "cannot start the toolkit (no display?)\n");
     return 1;
   }

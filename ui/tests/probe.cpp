@@ -24,6 +24,7 @@
 #include <wx/frame.h>
 #include <wx/snglinst.h>
 
+#include "display.h"
 #include "dlgmgr.h"
 #include "msgbox.h"
 #include "sessionend.h"
@@ -91,6 +92,8 @@ int main(int argc, char** argv) {
     g_withDialog = std::strcmp(argv[3], "dialog") == 0;
     char* wxArgv[] = {argv[0], nullptr};
     int wxArgc = 1;
+    char** displayArgv = wxArgv;
+    if (!OpenTestDisplay(wxArgc, displayArgv)) return 3;
     return wxEntry(wxArgc, wxArgv);
   }
   std::cerr << "probe: unknown mode\n";
