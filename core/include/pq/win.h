@@ -1,0 +1,7 @@
+#pragma once
+// The platform interfaces the clipboard core is written against, in one place.
+#include "platform/clipformats.h"
+#include "platform/com.h"
+#include "platform/gdi.h"
+#include "platform/global.h"
+#include "platform/types.h"
