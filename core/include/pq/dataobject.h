@@ -16,9 +16,6 @@
 
 namespace pq {
 
-// The most items an archived data object may claim.
-constexpr std::size_t kMaxArchivedItems = 4096;
-
 class DataObject : public SimpleUnknownImpl<IDataObject, IID_IDataObject> {
  public:
   DataObject() = default;

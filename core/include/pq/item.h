@@ -43,14 +43,14 @@ class Item {
 
   // True when EnumFormats offers exactly this pair.
   bool MatchesFormat(const ItemFormat& request) const;
+  // The start every render shares: no release object, the requested medium
+  // type copied; false (the caller returns DV_E_FORMATETC) when not offered.
+  bool BeginRender(const ItemFormat& request, STGMEDIUM* medium) const;
 
  protected:
   Item() = default;
   Item(const Item&) = default;
   Item& operator=(const Item&) = default;
-  // The start every render shares: no release object, the requested medium
-  // type copied; false (the caller returns DV_E_FORMATETC) when not offered.
-  bool BeginRender(const ItemFormat& request, STGMEDIUM* medium) const;
 
  private:
   friend class boost::serialization::access;

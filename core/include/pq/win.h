@@ -4,4 +4,5 @@
 #include "platform/com.h"
 #include "platform/gdi.h"
 #include "platform/global.h"
+#include "platform/storage.h"
 #include "platform/types.h"
