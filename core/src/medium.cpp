@@ -25,10 +25,9 @@ HRESULT NewGlobal(const void* bytes, std::size_t size, HGLOBAL* out) {
 
 HRESULT CopyToGlobal(HGLOBAL block, const void* bytes, std::size_t size) {
   if (GlobalSize(block) < size) return E_INVALIDARG;
-  if (size == 0) return S_OK;
   void* p = GlobalLock(block);
   if (p == nullptr) return E_INVALIDARG;
-  std::memcpy(p, bytes, size);
+  if (size != 0) std::memcpy(p, bytes, size);
   GlobalUnlock(block);
   return S_OK;
 }
@@ -57,11 +56,9 @@ bool ReadGlobal(IDataObject* source, CLIPFORMAT format, std::vector<char>& out) 
   bool ok = false;
   if (SUCCEEDED(hr) && m.tymed == TYMED_HGLOBAL && m.hGlobal != nullptr) {
     SIZE_T size = GlobalSize(m.hGlobal);
-    if (size == 0) {
-      // Nothing to lock: an empty block reads as no bytes.
-      out.clear();
-      ok = true;
-    } else if (static_cast<std::uint64_t>(size) <= kMaxClipboardBlock) {
+    // A block that does not lock (a freed or made-up handle) is refused, even
+    // when it reports no bytes.
+    if (static_cast<std::uint64_t>(size) <= kMaxClipboardBlock) {
       const void* p = GlobalLock(m.hGlobal);
       if (p != nullptr) {
         try {

@@ -100,6 +100,16 @@ TEST(SimpleItem, GetDataCopiesExactly) {
   ReleaseStgMedium(&m);
 }
 
+TEST(SimpleItem, LoadsAnEmptyBlock) {
+  Ref<FakeSource> src(FakeSource::Create());
+  platform::ScopedGlobalGranularity exact(1);
+  src->OfferBytes(pq::CfCsv(), {});
+  pq::CsvItem item;
+  item.SetBlock("x", 1);
+  EXPECT_TRUE(item.Load(src.get()));
+  EXPECT_EQ(item.GetBlock().size(), 0u);
+}
+
 TEST(SimpleItem, EmptyBlockRendersEmptyGlobal) {
   pq::CsvItem item;
   STGMEDIUM m = EmptyMedium();
@@ -164,6 +174,12 @@ TEST(SimpleItem, FailedLoadKeepsData) {
   src->Offer(CF_LOCALE, TYMED_HGLOBAL, [](STGMEDIUM* m) {
     m->tymed = TYMED_HGLOBAL;
     m->hGlobal = nullptr;
+    return S_OK;
+  });
+  EXPECT_FALSE(item.Load(src.get()));
+  src->Offer(CF_LOCALE, TYMED_HGLOBAL, [](STGMEDIUM* m) {
+    m->tymed = TYMED_HGLOBAL;
+    m->hGlobal = reinterpret_cast<HGLOBAL>(0x5150);  // made up: does not lock
     return S_OK;
   });
   EXPECT_FALSE(item.Load(src.get()));
