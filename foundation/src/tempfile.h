@@ -21,7 +21,8 @@ class TempFileOutputStream : public wxOutputStream {
   // the rename succeeded.
   bool Commit();
   void Discard();
-  bool Close() override { return Commit(); }
+  // Closing never commits: only an explicit Commit replaces the target.
+  bool Close() override { return IsOk(); }
 
  protected:
   size_t OnSysWrite(const void* buffer, size_t size) override;
