@@ -34,11 +34,8 @@ HDC ScreenDC() {
   return reinterpret_cast<HDC>(&screen);
 }
 
-std::uint32_t Le32(const BYTE* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-         (std::uint32_t(p[3]) << 24);
-}
-std::uint16_t Le16(const BYTE* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+using platform::detail::Le16;
+using platform::detail::Le32;
 void Put32(BYTE* p, std::uint32_t v) {
   p[0] = BYTE(v);
   p[1] = BYTE(v >> 8);

@@ -19,11 +19,8 @@ platform::detail::HandleTable<MetaBytes>& OldStyle() {
   return table;
 }
 
-std::uint32_t Le32(const BYTE* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-         (std::uint32_t(p[3]) << 24);
-}
-std::uint16_t Le16(const BYTE* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+using platform::detail::Le16;
+using platform::detail::Le32;
 void Append32(std::vector<BYTE>& v, std::uint32_t x) {
   for (int i = 0; i < 4; ++i) v.push_back(BYTE(x >> (8 * i)));
 }

@@ -6,6 +6,8 @@
 // it is checked when opened, so damaged or hostile bytes give an error, never
 // a crash. Storages work in direct mode: Commit (and the release of the root)
 // writes the tree to the byte array.
+#include <vector>
+
 #include "platform/com.h"
 
 struct FILETIME {
@@ -194,3 +196,14 @@ HRESULT StgOpenStorageOnILockBytes(ILockBytes* plkbyt, IStorage* pstgPriority, D
 HRESULT StgIsStorageILockBytes(ILockBytes* plkbyt);
 HRESULT ReadClassStg(IStorage* pStg, CLSID* pclsid);
 HRESULT WriteClassStg(IStorage* pStg, REFCLSID rclsid);
+
+namespace platform {
+// A new storage (in a new global block, freed with it) holding a copy of
+// `from`'s elements.
+HRESULT CopyStorageToNew(IStorage* from, IStorage** out);
+// The bytes of a storage as it would be kept in a byte array.
+HRESULT StorageToBytes(IStorage* stg, std::vector<BYTE>* out);
+// A new storage over a copy of `bytes` (checked as StgOpenStorageOnILockBytes
+// checks them), opened read-write.
+HRESULT StorageFromBytes(const void* bytes, std::size_t size, IStorage** out);
+}  // namespace platform
