@@ -4,5 +4,6 @@
 #include "platform/com.h"
 #include "platform/gdi.h"
 #include "platform/global.h"
+#include "platform/ole.h"
 #include "platform/storage.h"
 #include "platform/types.h"
