@@ -9,33 +9,23 @@
 using HOOKPROC = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
 
 // Kinds the layer runs. Others are refused.
-enum : int {
-  WH_KEYBOARD = 2,
-  WH_GETMESSAGE = 3,
-  WH_CBT = 5,
-  WH_MOUSE = 7,
-};
+inline constexpr int WH_KEYBOARD = 2;
+inline constexpr int WH_GETMESSAGE = 3;
+inline constexpr int WH_CBT = 5;
+inline constexpr int WH_MOUSE = 7;
 
-enum : int {
-  HC_ACTION = 0,
-  HC_NOREMOVE = 3,
-};
+inline constexpr int HC_ACTION = 0;
+inline constexpr int HC_NOREMOVE = 3;
 
 // CBT codes that the layer reports (as the code argument of a WH_CBT hook).
-enum : int {
-  HCBT_ACTIVATE = 5,  // wParam: window being activated; lParam: CBTACTIVATESTRUCT*
-  HCBT_SETFOCUS = 9,  // wParam: window gaining the focus; lParam: window losing it
-};
+inline constexpr int HCBT_ACTIVATE = 5;  // wParam: window being activated; lParam: CBTACTIVATESTRUCT*
+inline constexpr int HCBT_SETFOCUS = 9;  // wParam: window gaining the focus; lParam: window losing it
 
 // wParam of a WH_GETMESSAGE hook.
-enum : UINT {
-  PM_NOREMOVE = 0x0000,
-  PM_REMOVE = 0x0001,
-};
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
 
-enum : UINT {
-  HTCLIENT = 1,
-};
+inline constexpr UINT HTCLIENT = 1;
 
 // lParam of a WH_MOUSE hook; wParam is the mouse message.
 struct MOUSEHOOKSTRUCT {

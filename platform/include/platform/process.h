@@ -6,44 +6,36 @@
 // GetTickCount and every wait, so nothing really sleeps in tests.
 #include "platform/types.h"
 
-enum : DWORD {
-  ERROR_SUCCESS = 0,
-  ERROR_ACCESS_DENIED = 5,
-  ERROR_INVALID_HANDLE = 6,
-  ERROR_NO_MORE_FILES = 18,
-  ERROR_INVALID_PARAMETER = 87,
-  ERROR_INSUFFICIENT_BUFFER = 122,
-  ERROR_MOD_NOT_FOUND = 126,
-  ERROR_PROC_NOT_FOUND = 127,
-  ERROR_PARTIAL_COPY = 299,
-  ERROR_INVALID_WINDOW_HANDLE = 1400,
-  ERROR_INVALID_HOOK_HANDLE = 1404,
-  ERROR_INVALID_HOOK_FILTER = 1426,
-  ERROR_HOOK_NEEDS_HMOD = 1428,
-  ERROR_INVALID_THREAD_ID = 1444,
-  ERROR_HOOK_NOT_INSTALLED = 1431,
-  ERROR_NOT_ENOUGH_QUOTA = 1816,
-};
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+inline constexpr DWORD ERROR_PARTIAL_COPY = 299;
+inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+inline constexpr DWORD ERROR_INVALID_HOOK_HANDLE = 1404;
+inline constexpr DWORD ERROR_INVALID_HOOK_FILTER = 1426;
+inline constexpr DWORD ERROR_HOOK_NEEDS_HMOD = 1428;
+inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+inline constexpr DWORD ERROR_HOOK_NOT_INSTALLED = 1431;
+inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
 
-enum : DWORD {
-  PROCESS_TERMINATE = 0x0001,
-  PROCESS_VM_READ = 0x0010,
-  PROCESS_QUERY_INFORMATION = 0x0400,
-  PROCESS_QUERY_LIMITED_INFORMATION = 0x1000,
-  SYNCHRONIZE = 0x00100000,
-};
+inline constexpr DWORD PROCESS_TERMINATE = 0x0001;
+inline constexpr DWORD PROCESS_VM_READ = 0x0010;
+inline constexpr DWORD PROCESS_QUERY_INFORMATION = 0x0400;
+inline constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+inline constexpr DWORD SYNCHRONIZE = 0x00100000;
 
-enum : DWORD {
-  WAIT_OBJECT_0 = 0,
-  WAIT_TIMEOUT = 258,
-  WAIT_FAILED = 0xFFFFFFFF,
-  INFINITE = 0xFFFFFFFF,
-};
+inline constexpr DWORD WAIT_OBJECT_0 = 0;
+inline constexpr DWORD WAIT_TIMEOUT = 258;
+inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 
-enum : DWORD {
-  MAX_PATH = 260,
-  MAX_MODULE_NAME32 = 255,
-};
+inline constexpr DWORD MAX_PATH = 260;
+inline constexpr DWORD MAX_MODULE_NAME32 = 255;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -69,11 +61,9 @@ void Sleep(DWORD ms);
 DWORD GetTickCount();
 
 // --- Version -----------------------------------------------------------------
-enum : DWORD {
-  VER_PLATFORM_WIN32s = 0,
-  VER_PLATFORM_WIN32_WINDOWS = 1,
-  VER_PLATFORM_WIN32_NT = 2,
-};
+inline constexpr DWORD VER_PLATFORM_WIN32s = 0;
+inline constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+inline constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 
 struct OSVERSIONINFOW {
   DWORD dwOSVersionInfoSize;
@@ -126,12 +116,10 @@ HMODULE RegisterModule(LPCWSTR name, LPCWSTR path = nullptr);
 }  // namespace platform
 
 // --- Tool-help snapshots (KERNEL32) ------------------------------------------
-enum : DWORD {
-  TH32CS_SNAPHEAPLIST = 0x0001,
-  TH32CS_SNAPPROCESS = 0x0002,
-  TH32CS_SNAPTHREAD = 0x0004,
-  TH32CS_SNAPMODULE = 0x0008,
-};
+inline constexpr DWORD TH32CS_SNAPHEAPLIST = 0x0001;
+inline constexpr DWORD TH32CS_SNAPPROCESS = 0x0002;
+inline constexpr DWORD TH32CS_SNAPTHREAD = 0x0004;
+inline constexpr DWORD TH32CS_SNAPMODULE = 0x0008;
 
 struct PROCESSENTRY32W {
   DWORD dwSize;

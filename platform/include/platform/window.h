@@ -13,81 +13,75 @@
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
-enum : UINT {
-  WM_NULL = 0x0000,
-  WM_CREATE = 0x0001,
-  WM_DESTROY = 0x0002,
-  WM_MOVE = 0x0003,
-  WM_SIZE = 0x0005,
-  WM_ACTIVATE = 0x0006,
-  WM_SETFOCUS = 0x0007,
-  WM_KILLFOCUS = 0x0008,
-  WM_SETTEXT = 0x000C,
-  WM_GETTEXT = 0x000D,
-  WM_GETTEXTLENGTH = 0x000E,
-  WM_CLOSE = 0x0010,
-  WM_QUERYENDSESSION = 0x0011,
-  WM_QUIT = 0x0012,
-  WM_ENDSESSION = 0x0016,
-  WM_SHOWWINDOW = 0x0018,
-  WM_WINDOWPOSCHANGING = 0x0046,
-  WM_WINDOWPOSCHANGED = 0x0047,
-  WM_NCDESTROY = 0x0082,
-  WM_KEYDOWN = 0x0100,
-  WM_KEYUP = 0x0101,
-  WM_CHAR = 0x0102,
-  WM_SYSKEYDOWN = 0x0104,
-  WM_SYSKEYUP = 0x0105,
-  WM_COMMAND = 0x0111,
-  WM_TIMER = 0x0113,
-  WM_MOUSEMOVE = 0x0200,
-  WM_LBUTTONDOWN = 0x0201,
-  WM_LBUTTONUP = 0x0202,
-  WM_RBUTTONDOWN = 0x0204,
-  WM_RBUTTONUP = 0x0205,
-  WM_MBUTTONDOWN = 0x0207,
-  WM_MBUTTONUP = 0x0208,
-  WM_CUT = 0x0300,
-  WM_COPY = 0x0301,
-  WM_PASTE = 0x0302,
-  WM_CLEAR = 0x0303,
-  WM_RENDERFORMAT = 0x0305,
-  WM_RENDERALLFORMATS = 0x0306,
-  WM_DESTROYCLIPBOARD = 0x0307,
-  WM_DRAWCLIPBOARD = 0x0308,
-  WM_CHANGECBCHAIN = 0x030D,
-  WM_CLIPBOARDUPDATE = 0x031D,
-  WM_USER = 0x0400,
-  WM_APP = 0x8000,
-};
+inline constexpr UINT WM_NULL = 0x0000;
+inline constexpr UINT WM_CREATE = 0x0001;
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_MOVE = 0x0003;
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_ACTIVATE = 0x0006;
+inline constexpr UINT WM_SETFOCUS = 0x0007;
+inline constexpr UINT WM_KILLFOCUS = 0x0008;
+inline constexpr UINT WM_SETTEXT = 0x000C;
+inline constexpr UINT WM_GETTEXT = 0x000D;
+inline constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_QUERYENDSESSION = 0x0011;
+inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_ENDSESSION = 0x0016;
+inline constexpr UINT WM_SHOWWINDOW = 0x0018;
+inline constexpr UINT WM_WINDOWPOSCHANGING = 0x0046;
+inline constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
+inline constexpr UINT WM_NCDESTROY = 0x0082;
+inline constexpr UINT WM_KEYDOWN = 0x0100;
+inline constexpr UINT WM_KEYUP = 0x0101;
+inline constexpr UINT WM_CHAR = 0x0102;
+inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
+inline constexpr UINT WM_SYSKEYUP = 0x0105;
+inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT WM_MOUSEMOVE = 0x0200;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
+inline constexpr UINT WM_LBUTTONUP = 0x0202;
+inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
+inline constexpr UINT WM_RBUTTONUP = 0x0205;
+inline constexpr UINT WM_MBUTTONDOWN = 0x0207;
+inline constexpr UINT WM_MBUTTONUP = 0x0208;
+inline constexpr UINT WM_CUT = 0x0300;
+inline constexpr UINT WM_COPY = 0x0301;
+inline constexpr UINT WM_PASTE = 0x0302;
+inline constexpr UINT WM_CLEAR = 0x0303;
+inline constexpr UINT WM_RENDERFORMAT = 0x0305;
+inline constexpr UINT WM_RENDERALLFORMATS = 0x0306;
+inline constexpr UINT WM_DESTROYCLIPBOARD = 0x0307;
+inline constexpr UINT WM_DRAWCLIPBOARD = 0x0308;
+inline constexpr UINT WM_CHANGECBCHAIN = 0x030D;
+inline constexpr UINT WM_CLIPBOARDUPDATE = 0x031D;
+inline constexpr UINT WM_USER = 0x0400;
+inline constexpr UINT WM_APP = 0x8000;
 
 // ShowWindow commands.
-enum : int {
-  SW_HIDE = 0,
-  SW_SHOWNORMAL = 1,
-  SW_NORMAL = 1,
-  SW_SHOWMINIMIZED = 2,
-  SW_SHOWMAXIMIZED = 3,
-  SW_SHOWNOACTIVATE = 4,
-  SW_SHOW = 5,
-  SW_MINIMIZE = 6,
-  SW_SHOWMINNOACTIVE = 7,
-  SW_SHOWNA = 8,
-  SW_RESTORE = 9,
-};
+inline constexpr int SW_HIDE = 0;
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_NORMAL = 1;
+inline constexpr int SW_SHOWMINIMIZED = 2;
+inline constexpr int SW_SHOWMAXIMIZED = 3;
+inline constexpr int SW_SHOWNOACTIVATE = 4;
+inline constexpr int SW_SHOW = 5;
+inline constexpr int SW_MINIMIZE = 6;
+inline constexpr int SW_SHOWMINNOACTIVE = 7;
+inline constexpr int SW_SHOWNA = 8;
+inline constexpr int SW_RESTORE = 9;
 
 // SetWindowPos flags.
-enum : UINT {
-  SWP_NOSIZE = 0x0001,
-  SWP_NOMOVE = 0x0002,
-  SWP_NOZORDER = 0x0004,
-  SWP_NOREDRAW = 0x0008,
-  SWP_NOACTIVATE = 0x0010,
-  SWP_FRAMECHANGED = 0x0020,
-  SWP_SHOWWINDOW = 0x0040,
-  SWP_HIDEWINDOW = 0x0080,
-  SWP_NOOWNERZORDER = 0x0200,
-};
+inline constexpr UINT SWP_NOSIZE = 0x0001;
+inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_NOZORDER = 0x0004;
+inline constexpr UINT SWP_NOREDRAW = 0x0008;
+inline constexpr UINT SWP_NOACTIVATE = 0x0010;
+inline constexpr UINT SWP_FRAMECHANGED = 0x0020;
+inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
+inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
+inline constexpr UINT SWP_NOOWNERZORDER = 0x0200;
 
 // Insert-after values of SetWindowPos.
 inline const HWND HWND_TOP = nullptr;
@@ -96,25 +90,19 @@ inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1
 inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-2));
 
 // Get/SetWindowLongPtrW indexes.
-enum : int {
-  GWLP_WNDPROC = -4,
-  GWLP_ID = -12,
-  GWLP_USERDATA = -21,
-};
+inline constexpr int GWLP_WNDPROC = -4;
+inline constexpr int GWLP_ID = -12;
+inline constexpr int GWLP_USERDATA = -21;
 
 // SystemParametersInfoW actions.
-enum : UINT {
-  SPI_GETWORKAREA = 0x0030,
-};
+inline constexpr UINT SPI_GETWORKAREA = 0x0030;
 
 // GUITHREADINFO flags.
-enum : DWORD {
-  GUI_CARETBLINKING = 0x0001,
-  GUI_INMOVESIZE = 0x0002,
-  GUI_INMENUMODE = 0x0004,
-  GUI_SYSTEMMENUMODE = 0x0008,
-  GUI_POPUPMENUMODE = 0x0010,
-};
+inline constexpr DWORD GUI_CARETBLINKING = 0x0001;
+inline constexpr DWORD GUI_INMOVESIZE = 0x0002;
+inline constexpr DWORD GUI_INMENUMODE = 0x0004;
+inline constexpr DWORD GUI_SYSTEMMENUMODE = 0x0008;
+inline constexpr DWORD GUI_POPUPMENUMODE = 0x0010;
 
 struct MSG {
   HWND hwnd;
