@@ -89,7 +89,6 @@ TEST_F(Messages, AnotherApplicationSendingToOurWindowIsAnsweredInOurThread) {
 }
 
 TEST_F(Messages, SendAcrossOurThreadsWaitsForTheReceiverAndComesBeforePostedMessages) {
-  PostMessageW(own, WM_USER + 1, 1, 0);
   std::atomic<bool> returned{false};
   LRESULT result = 0;
   DWORD workerTid = 0;
@@ -99,6 +98,7 @@ TEST_F(Messages, SendAcrossOurThreadsWaitsForTheReceiverAndComesBeforePostedMess
     returned = true;
   });
   ASSERT_TRUE(platform::WaitForQueue(5000));
+  PostMessageW(own, WM_USER + 1, 1, 0);  // posted after the send was queued
   // Until the GUI thread drains, the sender stays blocked.
   for (int i = 0; i < 1000 && !returned; ++i) std::this_thread::yield();
   EXPECT_FALSE(returned);
