@@ -208,7 +208,7 @@ TEST(PastiqTag, NewTagIsZeroZeroPid) {
   ASSERT_TRUE(tag.GetTag(t));
   EXPECT_EQ(t.record, 0u);
   EXPECT_EQ(t.list, 0u);
-  EXPECT_NE(t.process, 0u);
+  EXPECT_EQ(t.process, GetCurrentProcessId());
   const auto* b = reinterpret_cast<const unsigned char*>(tag.GetBlock().data());
   const std::uint32_t pid = b[8] | (b[9] << 8) | (b[10] << 16) | (std::uint32_t(b[11]) << 24);
   EXPECT_EQ(pid, t.process) << "little-endian words";

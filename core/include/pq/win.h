@@ -5,5 +5,6 @@
 #include "platform/gdi.h"
 #include "platform/global.h"
 #include "platform/ole.h"
+#include "platform/process.h"
 #include "platform/storage.h"
 #include "platform/types.h"
