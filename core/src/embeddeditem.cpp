@@ -95,6 +95,7 @@ bool EmbeddedObjectItem::Load(IDataObject* source) {
     // The storage's block must really hold what its size claims.
     if (GlobalSize(block) < size) break;
     if (size == 0) break;  // an object that saved nothing is no object
+    if (size > kMaxClipboardBlock) break;
     const void* p = GlobalLock(block);
     if (p == nullptr) break;
     try {

@@ -249,3 +249,24 @@ TEST(PastiqTag, ReadChecksSizeFirst) {
     }
   }
 }
+
+// A global block that cannot be had: E_OUTOFMEMORY, and no handle set.
+TEST(RenderStart, OutOfGlobalMemory) {
+  const SIZE_T limit = platform::GlobalLimit();
+  platform::SetGlobalLimit(4);
+  pq::HtmlItem html;
+  html.SetBlock("<p>long enough</p>", 18);
+  pq::TextItem text("long enough");
+  struct Case {
+    pq::Item* item;
+    pq::ItemFormat request;
+  } cases[] = {{&html, {pq::CfHtml(), TYMED_HGLOBAL}},
+               {&text, {CF_UNICODETEXT, TYMED_HGLOBAL}},
+               {&text, {CF_TEXT, TYMED_HGLOBAL}}};
+  for (const Case& c : cases) {
+    STGMEDIUM m = EmptyMedium();
+    EXPECT_EQ(c.item->GetData(c.request, &m), E_OUTOFMEMORY);
+    EXPECT_EQ(m.hGlobal, nullptr);
+  }
+  platform::SetGlobalLimit(limit);
+}
