@@ -89,15 +89,25 @@ DWORD CurrentProcessId() {
   return t ? t->pid : d.ownPid;
 }
 
-ThreadContext::ThreadContext(DWORD tid) : pushed_(false) {
-  if (CurrentThreadId() != tid) {
-    tls.context.push_back(tid);
-    pushed_ = true;
-  }
+// While code runs as another thread, that thread counts as busy running, so
+// the simulated desktop never starts its queue underneath it.
+ThreadContext::ThreadContext(DWORD tid) : pushed_(false), tid_(tid), generation_(0) {
+  if (CurrentThreadId() == tid) return;
+  tls.context.push_back(tid);
+  pushed_ = true;
+  Desktop& d = D();
+  Lock g(d.mu);
+  generation_ = d.generation;
+  if (ThreadRec* t = FindThread(tid)) ++t->running;
 }
 
 ThreadContext::~ThreadContext() {
-  if (pushed_ && !tls.context.empty()) tls.context.pop_back();
+  if (!pushed_) return;
+  if (!tls.context.empty()) tls.context.pop_back();
+  Desktop& d = D();
+  Lock g(d.mu);
+  if (d.generation != generation_) return;
+  if (ThreadRec* t = FindThread(tid_)) --t->running;
 }
 
 WindowRec* FindWindowRec(HWND hwnd) {

@@ -60,6 +60,14 @@ class Backend {
   virtual void ThreadHasWork(DWORD threadId, bool input) = 0;
 };
 
+// For backends on a real Linux desktop: every process as /proc lists it
+// (pid order; exePath empty where it may not be read).
+std::vector<ProcessInfo> ProcFsProcesses();
+// The files a process has mapped, from /proc/PID/maps: the executable (the
+// file /proc/PID/exe names) first and marked isExecutable, then the others by
+// address. False when the process is gone or may not be read.
+bool ProcFsModules(DWORD pid, std::vector<ModuleInfo>* out);
+
 // Starts `backend` as the process's desktop; the calling thread becomes the
 // GUI thread. Replaces a backend started before (tests only).
 void StartBackend(std::unique_ptr<Backend> backend);
