@@ -12,19 +12,21 @@ HHOOK InstallHook(int idHook, HOOKPROC proc) {
 
 namespace {
 
-// Installs a hook into `field` unless one is there already. Returns whether
-// the field holds a hook afterwards.
-bool EnsureHook(Word& field, int idHook, HOOKPROC proc) {
-  if (field.load()) return true;
+enum class Install { kNew, kKept, kFailed };
+
+// Installs a hook into `field` unless one is there already (one installed
+// meanwhile by another caller is kept, and ours removed).
+Install InstallInto(Word& field, int idHook, HOOKPROC proc) {
+  if (field.load()) return Install::kKept;
   HHOOK hook = InstallHook(idHook, proc);
-  if (!hook) return false;
+  if (!hook) return Install::kFailed;
   std::uintptr_t expected = 0;
-  if (!field.compare_exchange_strong(expected, AsWord(hook))) {
-    // Another caller installed one meanwhile: keep theirs.
-    UnhookWindowsHookEx(hook);
-  }
-  return true;
+  if (field.compare_exchange_strong(expected, AsWord(hook))) return Install::kNew;
+  UnhookWindowsHookEx(hook);
+  return Install::kKept;
 }
+
+bool EnsureHook(Word& field, int idHook, HOOKPROC proc) { return InstallInto(field, idHook, proc) != Install::kFailed; }
 
 std::uintptr_t Flag(int v) { return v ? 1 : 0; }
 
@@ -63,13 +65,12 @@ int Helper_Initialize(HWND keyWnd, HWND focusWnd) {
 
 int Helper_Uninitialize() {
   SharedHookState& s = State();
-  BOOL result = TRUE;
-  result = TakeAndUnhook(s.keyboardHook, result);
+  // Taking each handle clears its field; storing 0 again afterwards could
+  // lose a hook installed meanwhile.
+  BOOL result = TakeAndUnhook(s.keyboardHook, TRUE);
   result = TakeAndUnhook(s.cbtHook, result);
   Sleep(10);
-  s.cbtHook = 0;
   s.focusNoticeWindow = 0;
-  s.keyboardHook = 0;
   s.keyNoticeWindow = 0;
   s.engaged = 0;
   return result;
@@ -100,14 +101,7 @@ int Helper_ResumeMonitorKeyboard() {
   if (s.keyboardHook.load()) return 0;
   s.engaged = 0;
   Sleep(0);
-  HHOOK hook = InstallHook(WH_KEYBOARD, &KeyboardProc);
-  if (!hook) return 0;
-  std::uintptr_t expected = 0;
-  if (!s.keyboardHook.compare_exchange_strong(expected, AsWord(hook))) {
-    UnhookWindowsHookEx(hook);
-    return 0;
-  }
-  return 1;
+  return InstallInto(s.keyboardHook, WH_KEYBOARD, &KeyboardProc) == Install::kNew ? 1 : 0;
 }
 
 void Helper_MenuWindow_SetWindow(HWND menu) { State().menuWindow = AsWord(menu); }

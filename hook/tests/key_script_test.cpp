@@ -52,7 +52,7 @@ constexpr WPARAM V = 'V';
 const Shortcut kCtrlAltX{'X', 1, 1, 1, 0, 1, 0, 0, 1};
 
 const KeyScript kScripts[] = {
-    {"WinV_PostsTheKey_ReleaseOfWinPostsTheReleaseNotice", std::nullopt, "+LWIN +V -V -LWIN", "p s p s",
+    {"WinV_PostsTheKey_ReleasingWinItselfPostsTheReleaseNotice", std::nullopt, "+LWIN +V -V -LWIN", "p s p s",
      {{V, 0}, {0, 1}}},
     {"RightWinWorksLikeLeftWin", std::nullopt, "+RWIN +V -V -RWIN", "p s p s", {{V, 0}, {0, 1}}},
     {"WinV_Twice_PostsTwice", std::nullopt, "+LWIN +V -V +V -V -LWIN", "p s p s p s",
