@@ -89,7 +89,6 @@ TEST_F(Messages, AnotherApplicationSendingToOurWindowIsAnsweredInOurThread) {
 }
 
 TEST_F(Messages, SendAcrossOurThreadsWaitsForTheReceiverAndComesBeforePostedMessages) {
-  PostMessageW(own, WM_USER + 1, 1, 0);
   std::atomic<bool> returned{false};
   LRESULT result = 0;
   DWORD workerTid = 0;
@@ -99,6 +98,7 @@ TEST_F(Messages, SendAcrossOurThreadsWaitsForTheReceiverAndComesBeforePostedMess
     returned = true;
   });
   ASSERT_TRUE(platform::WaitForQueue(5000));
+  PostMessageW(own, WM_USER + 1, 1, 0);  // posted after the send was queued
   // Until the GUI thread drains, the sender stays blocked.
   for (int i = 0; i < 1000 && !returned; ++i) std::this_thread::yield();
   EXPECT_FALSE(returned);
@@ -197,6 +197,33 @@ TEST_F(Messages, ResetForgetsWindowsQueuesAndWakeup) {
   HWND again = platform::CreateToolkitWindow(L"X", L"");
   PostMessageW(again, WM_USER, 0, 0);
   EXPECT_EQ(wakeups, 1) << "the old wakeup is gone";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Messages, AThreadThatEndsTakesItsWindowsAlong) {
+  HWND theirs = nullptr;
+  std::thread worker([&] { theirs = platform::CreateToolkitWindow(L"Worker", L""); });
+  worker.join();
+  EXPECT_NE(theirs, nullptr);
+  EXPECT_FALSE(IsWindow(theirs));
+  EXPECT_EQ(SendMessageW(theirs, WM_USER, 0, 0), 0);
+}
+
+TEST_F(Messages, AnyOfOurThreadsCanBecomeTheGuiThread) {
+  DWORD gui = platform::GuiThreadId();
+  EXPECT_EQ(gui, GetCurrentThreadId());
+  DWORD other = 0;
+  std::thread worker([&] {
+    platform::SetGuiThread();
+    other = platform::GuiThreadId();
+  });
+  worker.join();
+  EXPECT_NE(other, gui);
+  platform::SetGuiThread();
+  EXPECT_EQ(platform::GuiThreadId(), gui);
 }
 
 }  // namespace
