@@ -71,6 +71,7 @@ HGLOBAL Block(const ClipData& d) {
 }
 
 HANDLE MakeHandle(const ClipData& d) {
+  if (d.noData) return nullptr;
   switch (d.tymed) {
     case TYMED_GDI:
       return d.bitmap;

@@ -532,15 +532,17 @@ BOOL CloseClipboard() {
 BOOL EmptyClipboard() {
   State& s = S();
   IDataObject* old;
-  HWND previous = nullptr, now;
+  HWND previous = nullptr, now, ours;
   {
     Lock lock(s.mu);
     if (!OpenHere(s)) return FALSE;
     now = s.openWindow;
+    ours = s.oleWindow;
     old = EmptyLocked(s, now, &previous);
   }
   if (old) old->Release();
-  if (previous && previous != now && previous != s.oleWindow && IsWindow(previous))
+  // Our own OLE window needs no notice: the object was released above.
+  if (previous && previous != now && previous != ours && IsWindow(previous))
     SendMessageW(previous, WM_DESTROYCLIPBOARD, 0, 0);
   return TRUE;
 }

@@ -406,10 +406,12 @@ TEST_F(Clipboard, DataThatLiesAboutItsSizeIsRefusedWhereItIsInterpreted) {
   }
   storage.resize(storage.size() - 2);
   std::vector<BYTE> noTerminator = Utf16Bytes(u"abc", false);
+  sim::ClipData listedOnly = sim::Named(L"Rich Text Format", "");
+  listedOnly.noData = true;
   sim::ClipData roomy = sim::UnicodeText(L"pad");
   roomy.blockSize = 64;
   ASSERT_TRUE(sim::PutClipboard(editorFrame, {sim::Dib(liar), sim::Storage(storage), sim::Bytes(CF_UNICODETEXT, noTerminator),
-                                              sim::Named(L"Csv", "a,b"), sim::EnhMetaFile({1, 2, 3, 4})}));
+                                              sim::Named(L"Csv", "a,b"), sim::EnhMetaFile({1, 2, 3, 4}), listedOnly}));
   IDataObject* clip = nullptr;
   ASSERT_EQ(OleGetClipboard(&clip), S_OK);
   STGMEDIUM m{};
@@ -429,6 +431,11 @@ TEST_F(Clipboard, DataThatLiesAboutItsSizeIsRefusedWhereItIsInterpreted) {
   ReleaseStgMedium(&m);
   fe = {CF_ENHMETAFILE, nullptr, DVASPECT_CONTENT, -1, TYMED_ENHMF};
   EXPECT_EQ(clip->GetData(&fe, &m), DV_E_FORMATETC) << "refused metafile bytes give no data";
+  fe = {static_cast<CLIPFORMAT>(listedOnly.format), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  EXPECT_EQ(clip->GetData(&fe, &m), DV_E_FORMATETC) << "listed without data";
+  bool listed = false;
+  for (const FORMATETC& f : Enumerate(clip)) listed |= f.cfFormat == listedOnly.format;
+  EXPECT_TRUE(listed);
   clip->Release();
 
   // A block larger than its data is handed on whole.

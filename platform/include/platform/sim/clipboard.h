@@ -32,6 +32,8 @@ struct ClipData {
   // Global blocks: allocate this many bytes (when larger than `bytes`) so
   // that the block is bigger than the data in it.
   SIZE_T blockSize = 0;
+  // Listed, but no data is behind it: every request for it fails.
+  bool noData = false;
 };
 
 // Common payloads.
@@ -50,6 +52,10 @@ ClipData Storage(const std::vector<BYTE>& storageBytes, const wchar_t* format = 
 // and closes it; the viewer chain is walked before this returns. False when
 // the clipboard is open elsewhere.
 bool PutClipboard(HWND owner, const std::vector<ClipData>& data);
+// An owner that is busy for a while is platform::sim::SetBusy on its process;
+// one that closes is EndProcess or RemoveWindow (the data stays, the owner
+// becomes null).
+//
 // The application of `window` opens the clipboard and keeps it open for `ms`
 // of virtual time (INFINITE: until ReleaseClipboard) — a program that hangs
 // while it has the clipboard open. False when it is open elsewhere.
