@@ -15,6 +15,7 @@
 
 #include "appconfig.h"
 #include "msgbox.h"
+#include "platform/window.h"
 
 extern char** environ;
 
@@ -26,9 +27,6 @@ const char kAlreadyRunningMessage[] = "Another program instance is already runni
 const char kProductTitle[] = "Pastiq";
 
 namespace {
-// The desktop's command message (the platform layer's WM_COMMAND).
-constexpr UINT kCommandMessage = 0x0111;
-
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool ContainsAsciiNoCase(const char* text, const char* needle) {
@@ -108,10 +106,12 @@ bool AcquireSingleInstance(const wxString& folder, std::unique_ptr<wxSingleInsta
   return true;
 }
 
+OlderVersionDesktop PlatformDesktop() { return {&::FindWindowW, &::IsWindow, &::PostMessageW}; }
+
 bool CloseOlderVersion(const OlderVersionDesktop& desktop) {
   const HWND older = desktop.findWindow(kOlderMainFrameClass, nullptr);
   if (!older || !desktop.isWindow(older)) return true;
   if (ShowMessageBox(kOldVersionQuestion, kProductTitle, wxYES_NO) != wxYES) return false;
-  desktop.postMessage(older, kCommandMessage, ID_APP_EXIT, 0);
+  desktop.postMessage(older, WM_COMMAND, ID_APP_EXIT, 0);
   return true;
 }

@@ -54,14 +54,17 @@ wxString GetProgramDirectory();
 // on standard error, *checker stays null).
 bool AcquireSingleInstance(const wxString& folder, std::unique_ptr<wxSingleInstanceChecker>* checker);
 
-// The desktop calls the older-version check makes; the platform layer's by default.
+// The desktop calls the older-version check makes.
 struct OlderVersionDesktop {
   std::function<HWND(LPCWSTR className, LPCWSTR title)> findWindow;
   std::function<BOOL(HWND)> isWindow;
   std::function<BOOL(HWND, UINT, WPARAM, LPARAM)> postMessage;
 };
+// The platform layer's: FindWindowW, IsWindow and PostMessageW, which reach
+// the windows of other processes through the active backend.
+OlderVersionDesktop PlatformDesktop();
 
 // When an older version's main window exists, asks whether to close it. Yes:
 // posts it the exit command and goes on at once (true); No: false, the start
 // ends. No such window: true.
-bool CloseOlderVersion(const OlderVersionDesktop& desktop);
+bool CloseOlderVersion(const OlderVersionDesktop& desktop = PlatformDesktop());

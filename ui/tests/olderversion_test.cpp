@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "msgbox.h"
+#include "platform/sim/desktop.h"
+#include "platform/window.h"
 #include "startup.h"
 
 namespace {
@@ -80,6 +82,53 @@ TEST_F(OlderVersion, YesPostsTheExitCommandAndGoesOn) {
   EXPECT_EQ(posted[0].message, 0x0111u);  // the command message
   EXPECT_EQ(posted[0].wParam, 0xE141u);
   EXPECT_EQ(posted[0].lParam, 0);
+}
+
+// Through the platform layer, on the simulated desktop: the older version is
+// another process whose main window carries the old class.
+struct OlderVersionOnTheDesktop : OlderVersion {
+  HWND older = nullptr;
+  void SetUp() override {
+    namespace sim = platform::sim;
+    sim::Reset();
+    sim::ProcessSpec spec;
+    spec.exePath = L"/opt/pastiq-old/pastiq";
+    const DWORD pid = sim::CreateProcess(spec);
+    sim::WindowSpec frame;
+    frame.thread = sim::MainThread(pid);
+    frame.className = kOlderMainFrameClass;
+    frame.title = L"Pastiq";
+    frame.visible = false;
+    older = sim::AddWindow(frame);
+    frame.className = L"PastiqMainFrame";  // a near miss: not the older version
+    sim::AddWindow(frame);
+  }
+};
+
+TEST_F(OlderVersionOnTheDesktop, YesPostsTheExitCommandToItsWindow) {
+  EXPECT_TRUE(CloseOlderVersion());
+  EXPECT_EQ(boxes.size(), 1u);
+  platform::sim::Settle();
+  const auto received = platform::sim::Messages(older);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].message, static_cast<UINT>(WM_COMMAND));
+  EXPECT_EQ(received[0].wParam, 0xE141u);
+  EXPECT_EQ(received[0].lParam, 0);
+  EXPECT_FALSE(received[0].sent) << "posted, not sent: the start does not wait for it";
+}
+
+TEST_F(OlderVersionOnTheDesktop, NoLeavesItAlone) {
+  answer = wxNO;
+  EXPECT_FALSE(CloseOlderVersion());
+  platform::sim::Settle();
+  EXPECT_TRUE(platform::sim::Messages(older).empty());
+}
+
+TEST_F(OlderVersionOnTheDesktop, ANearMissOfTheClassIsNotTheOlderVersion) {
+  platform::sim::RemoveWindow(older);
+  platform::sim::Settle();
+  EXPECT_TRUE(CloseOlderVersion());
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(OlderVersion, NoEndsTheStartAndPostsNothing) {
