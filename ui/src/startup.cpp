@@ -14,6 +14,7 @@
 #include <wx/snglinst.h>
 
 #include "appconfig.h"
+#include "options.h"
 #include "msgbox.h"
 #include "platform/window.h"
 
@@ -81,7 +82,9 @@ void DeclareCommandLine(wxCmdLineParser& parser) {
   parser.AddSwitch("verbose", wxEmptyString, wxEmptyString);
 }
 
-bool StartupAllowed(bool startupSwitch, bool autoStartOption) { return !startupSwitch || autoStartOption; }
+bool StartupAllowed(const wxCmdLineParser& parser) {
+  return !parser.Found("startup") || OptionValue<bool>(OPT_AUTO_START, false);
+}
 
 wxString GetProgramDirectory() { return AppConfig::GetProgramFolder(); }
 

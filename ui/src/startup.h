@@ -39,9 +39,10 @@ bool HandleCommitArgument(int argc, const char* const* argv, int* exitCode);
 // leading "-" or "/"; nothing else (not the toolkit's own defaults).
 void DeclareCommandLine(wxCmdLineParser& parser);
 
-// The start-up rule: a start from the login entry ("startup") goes on only
-// while starting at login is switched on.
-bool StartupAllowed(bool startupSwitch, bool autoStartOption);
+// The start-up rule, once the settings are loaded: a start from the login
+// entry ("startup") goes on only while OPT_AUTO_START reads true (a missing
+// or unreadable option reads false).
+bool StartupAllowed(const wxCmdLineParser& parser);
 
 // The folder holding the program file, without a trailing separator; empty
 // when the program's path cannot be read.

@@ -8,6 +8,8 @@
 #include <wx/cmdline.h>
 #include <wx/msgout.h>
 
+#include "appconfig.h"
+#include "options.h"
 #include "startup.h"
 
 namespace {
@@ -100,12 +102,29 @@ TEST(CommandLine, AcceptsTheTwoSwitchesWithMinusOrSlash) {
 }
 
 TEST(CommandLine, StartupGoesOnOnlyWithAutoStartOn) {
+  AppConfig::SetDisplayWidthSource([] { return 1280; });
+  AppConfig config;
+  SetAppConfig(&config);
+  enum Option { On, Off, Missing };
   struct {
-    bool startupSwitch, autoStart, goesOn;
-  } cases[] = {{false, false, true}, {false, true, true}, {true, true, true}, {true, false, false}};
-  for (const auto& c : cases)
-    EXPECT_EQ(StartupAllowed(c.startupSwitch, c.autoStart), c.goesOn)
-        << "switch " << c.startupSwitch << " option " << c.autoStart;
+    const char* arg;  // null: no argument
+    Option option;
+    bool goesOn;
+  } cases[] = {
+      {nullptr, On, true},       {nullptr, Off, true},       {nullptr, Missing, true},
+      {"-startup", On, true},    {"-startup", Off, false},   {"-startup", Missing, false},
+      {"/startup", Off, false},  {"-verbose", Off, true},
+  };
+  for (const auto& c : cases) {
+    config.options.Clear();
+    if (c.option != Missing) config.options.Set(OPT_AUTO_START, c.option == On);
+    char* argv[] = {const_cast<char*>("pastiq"), const_cast<char*>(c.arg), nullptr};
+    wxCmdLineParser parser(c.arg ? 2 : 1, argv);
+    DeclareCommandLine(parser);
+    ASSERT_EQ(parser.Parse(false), 0);
+    EXPECT_EQ(StartupAllowed(parser), c.goesOn) << (c.arg ? c.arg : "(none)") << " option " << c.option;
+  }
+  SetAppConfig(nullptr);
 }
 
 TEST(ProgramDirectory, NamesTheFolderOfTheRunningProgram) {
