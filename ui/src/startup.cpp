@@ -10,6 +10,7 @@
 #include <string>
 
 #include <wx/cmdline.h>
+#include <wx/filename.h>
 #include <wx/log.h>
 #include <wx/snglinst.h>
 
@@ -88,12 +89,13 @@ bool StartupAllowed(const wxCmdLineParser& parser) {
 
 wxString GetProgramDirectory() { return AppConfig::GetProgramFolder(); }
 
-bool AcquireSingleInstance(const wxString& folder, std::unique_ptr<wxSingleInstanceChecker>* checker) {
+bool AcquireSingleInstance(std::unique_ptr<wxSingleInstanceChecker>* checker, const wxString& folder) {
   checker->reset();
   auto lock = std::make_unique<wxSingleInstanceChecker>();
   bool created = false;
   {
     wxLogNull quiet;  // our own line below, not a toolkit error box at the next idle
+    if (!wxFileName::DirExists(folder)) wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
     created = lock->Create(kSingleInstanceName, folder);
   }
   if (!created) {

@@ -7,6 +7,7 @@
 
 #include <wx/string.h>
 
+#include "appconfig.h"
 #include "platform/types.h"
 
 class wxCmdLineParser;
@@ -48,12 +49,14 @@ bool StartupAllowed(const wxCmdLineParser& parser);
 // when the program's path cannot be read.
 wxString GetProgramDirectory();
 
-// Takes the single-instance lock in folder (the per-user data folder: the
-// lock guards those files) into *checker, which the caller keeps for the
-// whole run. False, after telling the user, when another instance holds it.
-// A lock file that cannot be made at all does not stop the start (a warning
-// on standard error, *checker stays null).
-bool AcquireSingleInstance(const wxString& folder, std::unique_ptr<wxSingleInstanceChecker>* checker);
+// Takes the single-instance lock into *checker, which the caller keeps for
+// the whole run. The lock is a file in folder, by default the per-user data
+// folder (created when missing), since what it guards are those files. False,
+// after telling the user, when another instance holds it. A lock that cannot
+// be made at all does not stop the start (a warning on standard error,
+// *checker stays null).
+bool AcquireSingleInstance(std::unique_ptr<wxSingleInstanceChecker>* checker,
+                           const wxString& folder = AppConfig::GetFolder());
 
 // The desktop calls the older-version check makes.
 struct OlderVersionDesktop {

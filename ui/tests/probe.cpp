@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
       return wxOK;
     });
     std::unique_ptr<wxSingleInstanceChecker> checker;
-    const bool held = AcquireSingleInstance(wxString::FromUTF8(argv[2]), &checker) && checker;
+    const bool held = AcquireSingleInstance(&checker, wxString::FromUTF8(argv[2])) && checker;
     std::cout << (held ? "held" : "refused") << std::endl;
     if (held)
       for (std::string line; std::getline(std::cin, line);) {

@@ -148,7 +148,7 @@ TEST_F(SingleInstance, ASecondInstanceIsToldAndRefused) {
   EXPECT_TRUE(fs::exists(fs::path(folder) / "Pastiq {D8053174-4378-435b-9ED3-48E4BDCBFA05}"));
 
   std::unique_ptr<wxSingleInstanceChecker> checker;
-  EXPECT_FALSE(AcquireSingleInstance(folder, &checker));
+  EXPECT_FALSE(AcquireSingleInstance(&checker, folder));
   EXPECT_EQ(checker, nullptr);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "Pastiq|Another program instance is already running, aborting...");
@@ -157,15 +157,27 @@ TEST_F(SingleInstance, ASecondInstanceIsToldAndRefused) {
   // Once the first has ended, the lock is free.
   first.CloseInput();
   ASSERT_NE(first.Wait(10s), -1);
-  EXPECT_TRUE(AcquireSingleInstance(folder, &checker));
+  EXPECT_TRUE(AcquireSingleInstance(&checker, folder));
   EXPECT_NE(checker, nullptr);
   Probe second({"lock", folder});
   EXPECT_EQ(second.ReadLine(), "refused");
 }
 
-TEST_F(SingleInstance, AFolderThatCannotHoldTheLockDoesNotStopTheStart) {
+TEST_F(SingleInstance, LivesInTheDataFolderCreatedWhenMissing) {
+  const fs::path data = fs::path(folder) / "not" / "yet";
+  setenv("PASTIQ_DATA_DIR", data.c_str(), 1);
   std::unique_ptr<wxSingleInstanceChecker> checker;
-  EXPECT_TRUE(AcquireSingleInstance(folder + "/missing/deeper", &checker));
+  EXPECT_TRUE(AcquireSingleInstance(&checker));
+  unsetenv("PASTIQ_DATA_DIR");
+  EXPECT_NE(checker, nullptr);
+  EXPECT_TRUE(fs::exists(data / "Pastiq {D8053174-4378-435b-9ED3-48E4BDCBFA05}"));
+}
+
+TEST_F(SingleInstance, AFolderThatCannotHoldTheLockDoesNotStopTheStart) {
+  const fs::path blocker = fs::path(folder) / "a-file";
+  std::ofstream(blocker) << "not a folder";
+  std::unique_ptr<wxSingleInstanceChecker> checker;
+  EXPECT_TRUE(AcquireSingleInstance(&checker, (blocker / "inside").string()));
   EXPECT_EQ(checker, nullptr);
   EXPECT_TRUE(boxes.empty());
 }
