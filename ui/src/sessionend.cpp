@@ -7,6 +7,7 @@
 #include <wx/app.h>
 #include <wx/evtloop.h>
 
+#include "cmn/strconv.h"
 #include "dlgmgr.h"
 #include "logger.h"
 
@@ -21,7 +22,7 @@ std::function<void()>& SaveState() {
 void ReportSaveFailure(const char* what) {
   std::fprintf(stderr, "pastiq: saving at the end of the session failed: %s\n", what);
   Logger::Get().Log(Logger::Error, wxString::Format("Saving at the end of the session failed: %s",
-                                                    wxString::FromUTF8(what)));
+                                                    cmn::wx::FromStdString(what)));
 }
 
 // Ending the main loop from inside a modal loop would end the wrong one (the

@@ -1,13 +1,10 @@
 #include "startup.h"
 
+#include <signal.h>
 #include <spawn.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include <wx/cmdline.h>
 #include <wx/filename.h>
