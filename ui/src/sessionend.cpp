@@ -19,10 +19,10 @@ std::function<void()>& SaveState() {
   return saveState;
 }
 
-void ReportSaveFailure(const char* what) {
-  std::fprintf(stderr, "pastiq: saving at the end of the session failed: %s\n", what);
-  Logger::Get().Log(Logger::Error, wxString::Format("Saving at the end of the session failed: %s",
-                                                    cmn::wx::FromStdString(what)));
+void ReportSaveFailure(const char* what, const char* reason) {
+  std::fprintf(stderr, "pastiq: cannot save %s: %s\n", what, reason);
+  Logger::Get().Log(Logger::Error, wxString::Format("Cannot save %s: %s", cmn::wx::FromStdString(what),
+                                                    cmn::wx::FromStdString(reason)));
 }
 
 // Ending the main loop from inside a modal loop would end the wrong one (the
@@ -41,18 +41,27 @@ void ExitMainLoopFromTheTop() {
 // Called by the toolkit from the main loop (or a modal loop inside it).
 void OnSessionEnd(int) {
   if (SaveState()) {
-    try {
+    RunSave("the state at the end of the session", [] {
       SaveState()();
-    } catch (const std::exception& e) {
-      ReportSaveFailure(e.what());
-    } catch (...) {
-      ReportSaveFailure("unknown error");
-    }
+      return true;
+    });
   }
   DlgMgr::EndAllModal();
   ExitMainLoopFromTheTop();
 }
 }  // namespace
+
+bool RunSave(const char* what, const std::function<bool()>& save) {
+  try {
+    if (save()) return true;
+    ReportSaveFailure(what, "the file could not be created");
+  } catch (const std::exception& e) {
+    ReportSaveFailure(what, e.what());
+  } catch (...) {
+    ReportSaveFailure(what, "unknown error");
+  }
+  return false;
+}
 
 bool InstallSessionEndHandler(std::function<void()> saveState) {
   if (!wxTheApp) return false;

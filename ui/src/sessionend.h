@@ -13,5 +13,11 @@
 // a handler.
 bool InstallSessionEndHandler(std::function<void()> saveState);
 
+// Runs one save of the state on its own: a save that returns false or throws
+// is reported on standard error and in the Logger (level Error) as
+// "Cannot save <what>: <reason>", and nothing escapes, so the next save still
+// runs. True when it succeeded.
+bool RunSave(const char* what, const std::function<bool()>& save);
+
 // The signals that end the session.
 extern const int kSessionEndSignals[3];

@@ -52,3 +52,32 @@ TEST_F(SessionEnd, AFailedSaveIsReportedAndTheExitGoesOn) {
   DispatchPending();
 }
 }  // namespace
+
+namespace {
+TEST(RunSave, ReportsEachFailureAndLetsNothingEscape) {
+  struct Case {
+    std::function<bool()> save;
+    bool ok;
+    const char* reason;  // in the log entry
+  } cases[] = {
+      {[] { return true; }, true, nullptr},
+      {[] { return false; }, false, "could not be created"},
+      {[]() -> bool { throw std::runtime_error("disk full"); }, false, "disk full"},
+      {[]() -> bool { throw 42; }, false, "unknown error"},
+  };
+  for (const Case& c : cases) {
+    const std::size_t before = Logger::Get().GetCount();
+    EXPECT_EQ(RunSave("the settings", c.save), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(Logger::Get().GetCount(), before);
+      continue;
+    }
+    ASSERT_EQ(Logger::Get().GetCount(), before + 1);
+    const LogEntry entry = Logger::Get().GetEntry(before);
+    EXPECT_EQ(entry.level, Logger::Error);
+    EXPECT_EQ(entry.text.rfind("Cannot save the settings: ", 0), 0u) << entry.text;
+    EXPECT_NE(entry.text.find(c.reason), std::string::npos) << entry.text;
+  }
+  DispatchPending();
+}
+}  // namespace
