@@ -35,9 +35,8 @@ enum AppNotifyId : int {
   ID_NOTIFY_LIST_ITEM = 106,        // record-list window; value: the row to update
 
   // Version checker to the taskbar icon; value: the new version number, the
-  // event's string: the download address. Built by the checker itself, since
-  // it carries a string (hand the event over with QueueEvent and a deep copy
-  // of the string, never a shared one).
+  // event's string: the download address. Built by the checker itself (it
+  // carries a string) and queued with AddPendingEvent like any notice.
   ID_NOTIFY_NEW_VERSION = 1000000,
 };
 
