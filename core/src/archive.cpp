@@ -68,7 +68,9 @@ void BitmapItem::save(Archive& ar, const unsigned int) const {
   RegisterItemClass<BitmapItem>();
   PictureBody body;
   const std::vector<char> png = EncodePng();
-  if (!png.empty()) body.image.assign(png.data(), png.size());
+  // A picture too large for a byte block is saved as none, like one that
+  // does not encode.
+  if (!png.empty() && png.size() <= cmn::kMaxBlockBytes) body.image.assign(png.data(), png.size());
   ar << boost::serialization::make_nvp("bitmap", body);
 }
 

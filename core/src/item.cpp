@@ -4,7 +4,6 @@
 #include "pq/item.h"
 #include "pq/itemtype.h"
 #include "pq/tagid.h"
-#include "process.h"
 
 namespace pq {
 
@@ -80,7 +79,7 @@ std::uint32_t GetWord(const unsigned char* p) {
 
 PastiqTagItem::PastiqTagItem() {
   Tag tag;
-  tag.process = OwnProcessId();
+  tag.process = GetCurrentProcessId();
   SetTag(tag);
 }
 
@@ -98,7 +97,7 @@ void PastiqTagItem::SetIdentities(const void* record, const void* list) {
   Tag tag;
   tag.record = tagid::Register(record);
   tag.list = tagid::Register(list);
-  tag.process = OwnProcessId();
+  tag.process = GetCurrentProcessId();
   SetTag(tag);
 }
 
@@ -123,7 +122,7 @@ bool PastiqTagItem::GetTag(Tag& tag) const {
 }
 
 bool PastiqTagItem::IsOwnAndComplete(const Tag& tag) {
-  return tag.process == OwnProcessId() && tag.record != 0 && tag.list != 0;
+  return tag.process == GetCurrentProcessId() && tag.record != 0 && tag.list != 0;
 }
 
 }  // namespace pq

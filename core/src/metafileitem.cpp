@@ -33,7 +33,7 @@ bool EnhMetaFileItem::Load(IDataObject* source) {
   if (SUCCEEDED(source->GetData(&fe, &m)) && m.tymed == TYMED_ENHMF &&
       m.hEnhMetaFile != nullptr) {
     const UINT n = GetEnhMetaFileBits(m.hEnhMetaFile, 0, nullptr);
-    if (n != 0) {
+    if (n != 0 && n <= kMaxClipboardBlock) {
       try {
         std::vector<BYTE> buffer(n);
         if (GetEnhMetaFileBits(m.hEnhMetaFile, n, buffer.data()) == n) {

@@ -63,6 +63,14 @@ HRESULT TextItem::GetDataHere(const ItemFormat& request, STGMEDIUM* medium) {
   return FAILED(hr) ? hr : medium::CopyToGlobal(medium->hGlobal, bytes.data(), bytes.size());
 }
 
+bool TextItem::Keep(std::string text) {
+  // UTF-8 may be longer than the clipboard's bytes: a text an archive could
+  // not read back is not kept.
+  if (text.size() > kMaxClipboardBlock) return false;
+  m_text.swap(text);
+  return true;
+}
+
 bool TextItem::Load(IDataObject* source) {
   std::vector<char> block;
   // UTF-16: at least one whole unit; the last whole unit is forced to NUL in
@@ -72,15 +80,13 @@ bool TextItem::Load(IDataObject* source) {
     block[2 * (units - 1)] = '\0';
     block[2 * (units - 1) + 1] = '\0';
     const std::wstring wide = platform::Utf16BytesToWide(block.data(), units * 2);
-    m_text = cmn::wx::ToStdString(wxString(wide));
-    return true;
+    return Keep(cmn::wx::ToStdString(wxString(wide)));
   }
   block.clear();
   if (medium::ReadGlobal(source, CF_TEXT, block) && !block.empty()) {
     block.back() = '\0';
     const std::wstring wide = platform::AnsiToWide(std::string(block.data()));
-    m_text = cmn::wx::ToStdString(wxString(wide));
-    return true;
+    return Keep(cmn::wx::ToStdString(wxString(wide)));
   }
   return false;
 }

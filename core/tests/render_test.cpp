@@ -208,7 +208,7 @@ TEST(PastiqTag, NewTagIsZeroZeroPid) {
   ASSERT_TRUE(tag.GetTag(t));
   EXPECT_EQ(t.record, 0u);
   EXPECT_EQ(t.list, 0u);
-  EXPECT_NE(t.process, 0u);
+  EXPECT_EQ(t.process, GetCurrentProcessId());
   const auto* b = reinterpret_cast<const unsigned char*>(tag.GetBlock().data());
   const std::uint32_t pid = b[8] | (b[9] << 8) | (b[10] << 16) | (std::uint32_t(b[11]) << 24);
   EXPECT_EQ(pid, t.process) << "little-endian words";
@@ -248,4 +248,25 @@ TEST(PastiqTag, ReadChecksSizeFirst) {
       EXPECT_EQ(t.process, 3u);
     }
   }
+}
+
+// A global block that cannot be had: E_OUTOFMEMORY, and no handle set.
+TEST(RenderStart, OutOfGlobalMemory) {
+  const SIZE_T limit = platform::GlobalLimit();
+  platform::SetGlobalLimit(4);
+  pq::HtmlItem html;
+  html.SetBlock("<p>long enough</p>", 18);
+  pq::TextItem text("long enough");
+  struct Case {
+    pq::Item* item;
+    pq::ItemFormat request;
+  } cases[] = {{&html, {pq::CfHtml(), TYMED_HGLOBAL}},
+               {&text, {CF_UNICODETEXT, TYMED_HGLOBAL}},
+               {&text, {CF_TEXT, TYMED_HGLOBAL}}};
+  for (const Case& c : cases) {
+    STGMEDIUM m = EmptyMedium();
+    EXPECT_EQ(c.item->GetData(c.request, &m), E_OUTOFMEMORY);
+    EXPECT_EQ(m.hGlobal, nullptr);
+  }
+  platform::SetGlobalLimit(limit);
 }

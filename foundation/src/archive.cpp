@@ -2,6 +2,7 @@
 
 #include <ios>
 #include <locale>
+#include <sys/stat.h>
 
 #include <boost/iostreams/stream.hpp>
 #include <wx/log.h>
@@ -69,6 +70,9 @@ bool SaveArchiveFile(const wxString& path, std::uint32_t magic, const ArchiveWri
 
 void LoadArchiveFile(const wxString& path, std::uint32_t magic, const ArchiveReader& body) {
   wxLogNull quiet;
+  // Only a regular file: a pipe or device would block or never end.
+  struct stat st;
+  if (::stat(path.fn_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw bad_archive();
   wxFileInputStream file(path);
   if (!file.IsOk()) throw bad_archive();
   unsigned char raw[4] = {0, 0, 0, 0};

@@ -6,6 +6,7 @@
 #include <locale>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <boost/serialization/string.hpp>
 #include <boost/serialization/vector.hpp>
@@ -64,9 +65,11 @@ std::string ArchiveText(const std::function<void(cmn::oarchive&)>& body) {
 std::string TempPath(const std::string& name) { return testing_sandbox::MakeTempDir("archive") + "/" + name; }
 
 struct FileKind {
+  const char* name;
   std::uint32_t magic;
   const char bytes[5];
 };
+void PrintTo(const FileKind& k, std::ostream* os) { *os << k.name; }
 
 class FrameRoundTrip : public ::testing::TestWithParam<FileKind> {};
 
@@ -95,9 +98,10 @@ TEST_P(FrameRoundTrip, WritesMagicZlibAndArchiveHeaderAndReadsBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FrameRoundTrip,
-                         ::testing::Values(FileKind{cmn::kSettingsFileMagic, "\xA0\xFF\xE7\x4D"},
-                                           FileKind{cmn::kHistoryFileMagic, "\x30\xC5\x8D\x42"},
-                                           FileKind{cmn::kRecordListFileMagic, "\x80\x30\x8B\xBF"}));
+                         ::testing::Values(FileKind{"Settings", cmn::kSettingsFileMagic, "\xA0\xFF\xE7\x4D"},
+                                           FileKind{"History", cmn::kHistoryFileMagic, "\x30\xC5\x8D\x42"},
+                                           FileKind{"RecordList", cmn::kRecordListFileMagic, "\x80\x30\x8B\xBF"}),
+                         [](const ::testing::TestParamInfo<FileKind>& info) { return std::string(info.param.name); });
 
 TEST(FrameRead, RefusesMissingShortAndForeignFilesAsBadArchive) {
   const std::string dir = testing_sandbox::MakeTempDir("bad");
@@ -123,6 +127,9 @@ TEST(FrameRead, RefusesMissingShortAndForeignFilesAsBadArchive) {
   }
   Payload p;
   EXPECT_THROW(cmn::LoadArchiveFile(dir, cmn::kSettingsFileMagic, p), bad_archive) << "a folder";
+  const std::string fifo = dir + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(cmn::LoadArchiveFile(fifo, cmn::kSettingsFileMagic, p), bad_archive) << "a pipe must not block";
 }
 
 TEST(FrameRead, JunkAfterTheRightMagicIsAnotherError) {

@@ -25,8 +25,10 @@
 
 namespace pq {
 
-// The largest clipboard block a load accepts.
-constexpr std::uint64_t kMaxClipboardBlock = 0xFFFFFFFFull;
+// The largest clipboard block (and so the largest item) a load accepts: what
+// an archive can hold, so that every recorded item can be saved and read back.
+constexpr std::uint64_t kMaxClipboardBlock = cmn::kMaxBlockBytes;
+static_assert(kMaxClipboardBlock <= 0xFFFFFFFFull, "item sizes fit 32 bits");
 
 class Item {
  public:
@@ -154,6 +156,7 @@ class TextItem : public Item {
   std::vector<char> Render(CLIPFORMAT format) const;
 
  private:
+  bool Keep(std::string text);
   std::string m_text;
 
   friend class boost::serialization::access;

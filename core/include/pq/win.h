@@ -4,5 +4,7 @@
 #include "platform/com.h"
 #include "platform/gdi.h"
 #include "platform/global.h"
+#include "platform/ole.h"
+#include "platform/process.h"
 #include "platform/storage.h"
 #include "platform/types.h"
