@@ -65,7 +65,9 @@ using HANDLE = void*;
 using HMODULE = HINSTANCE;
 using HGLOBAL = HANDLE;
 using HLOCAL = HANDLE;
-using FARPROC = LONG_PTR (*)();
+// A procedure found by name. void (*)() converts to and from any procedure
+// type without a cast-function-type warning; cast to the real type to call.
+using FARPROC = void (*)();
 
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
 

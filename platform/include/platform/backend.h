@@ -1,0 +1,78 @@
+#pragma once
+// The desktop behind the layer. One backend is active per process, started
+// once at start-up on the GUI thread; the window table, message queues, hooks
+// and key state are the layer's own and shared by every backend, while the
+// backend supplies time, processes, the work area and the threads of other
+// applications.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/types.h"
+
+namespace platform {
+
+struct ProcessInfo {
+  DWORD pid = 0;
+  DWORD parentPid = 0;
+  DWORD threadCount = 1;
+  std::wstring exePath;  // full path of the executable
+};
+
+struct ModuleInfo {
+  std::wstring path;  // full path; the module name is its last component
+  std::uintptr_t base = 0;
+  DWORD size = 0;
+  bool isExecutable = false;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual const char* Name() const = 0;
+
+  // Milliseconds since an arbitrary start; never goes back.
+  virtual std::uint64_t NowMs() = 0;
+  // Lets `ms` pass (0: yield) and runs what became due meanwhile.
+  virtual void Sleep(DWORD ms) = 0;
+
+  virtual DWORD OwnProcessId() = 0;
+  // Every process, ours included, in a stable order.
+  virtual std::vector<ProcessInfo> Processes() = 0;
+  // False when the process is unknown or may not be read; the executable
+  // comes first.
+  virtual bool Modules(DWORD pid, std::vector<ModuleInfo>* out) = 0;
+  // ERROR_SUCCESS, or why the process cannot be opened with `access`.
+  virtual DWORD CheckOpenProcess(DWORD pid, DWORD access) = 0;
+  // As WaitForInputIdle, for a process id.
+  virtual DWORD WaitForInputIdle(DWORD pid, DWORD ms) = 0;
+
+  virtual RECT WorkArea() = 0;
+  virtual void Version(OSVERSIONINFOW* info) = 0;
+  // Whether SetForegroundWindow may bring hwnd to the front now.
+  virtual bool AllowSetForeground(HWND hwnd) = 0;
+
+  // Work was queued for a thread of another application (the backend runs
+  // those threads). `input` is true for synthesised input, which the
+  // backend may deliver before SendInput returns.
+  virtual void ThreadHasWork(DWORD threadId, bool input) = 0;
+};
+
+// For backends on a real Linux desktop: every process as /proc lists it
+// (pid order; exePath empty where it may not be read).
+std::vector<ProcessInfo> ProcFsProcesses();
+// The files a process has mapped, from /proc/PID/maps: the executable (the
+// file /proc/PID/exe names) first and marked isExecutable, then the others by
+// address. False when the process is gone or may not be read.
+bool ProcFsModules(DWORD pid, std::vector<ModuleInfo>* out);
+
+// Starts `backend` as the process's desktop; the calling thread becomes the
+// GUI thread. Replaces a backend started before (tests only).
+void StartBackend(std::unique_ptr<Backend> backend);
+// The active backend; when none was started, the simulated desktop is
+// started on first use (there is no other backend yet).
+Backend& CurrentBackend();
+
+}  // namespace platform
