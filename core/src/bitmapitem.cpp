@@ -1,0 +1,190 @@
+#include <cstring>
+
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/mstream.h>
+
+#include "medium.h"
+#include "pq/item.h"
+#include "pq/itemtype.h"
+
+namespace pq {
+namespace {
+
+void EnsurePngHandler() {
+  if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+}
+
+std::uint32_t BigEndianWord(const unsigned char* p) {
+  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+         std::uint32_t(p[3]);
+}
+
+// A PNG whose header promises a picture we would refuse anyway is not handed
+// to the decoder, which would allocate for it first.
+bool PngSizeAcceptable(const void* bytes, std::size_t size) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  const auto* p = static_cast<const unsigned char*>(bytes);
+  if (size < 33 || std::memcmp(p, kSignature, 8) != 0 || std::memcmp(p + 12, "IHDR", 4) != 0)
+    return false;
+  const std::uint64_t w = BigEndianWord(p + 16);
+  const std::uint64_t h = BigEndianWord(p + 20);
+  return w > 0 && h > 0 && w <= std::uint64_t(platform::kMaxBitmapSide) &&
+         h <= std::uint64_t(platform::kMaxBitmapSide) && w * h <= platform::kMaxBitmapPixels;
+}
+
+}  // namespace
+
+BitmapItem::~BitmapItem() { SetHandle(nullptr); }
+
+void BitmapItem::SetHandle(HBITMAP bitmap) {
+  if (m_bitmap != nullptr && m_bitmap != bitmap) DeleteObject(m_bitmap);
+  m_bitmap = bitmap;
+  m_width = m_height = m_depth = 0;
+  BITMAP info;
+  if (bitmap != nullptr && GetObjectW(bitmap, sizeof info, &info) != 0) {
+    m_width = info.bmWidth;
+    m_height = info.bmHeight;
+    m_depth = info.bmBitsPixel;
+  }
+}
+
+void BitmapItem::EnumFormats(std::vector<ItemFormat>& formats) const {
+  formats.emplace_back(CF_BITMAP, TYMED_GDI);
+  formats.emplace_back(CF_DIB, TYMED_HGLOBAL);
+}
+
+namespace {
+
+// The receiver owns what it gets: hand out a copy so the item's own bitmap
+// outlives the receiver's release.
+HRESULT HandOutCopy(HBITMAP bitmap, STGMEDIUM* medium) {
+  if (bitmap == nullptr) return E_FAIL;
+  HBITMAP copy = static_cast<HBITMAP>(CopyImage(bitmap, IMAGE_BITMAP, 0, 0, 0));
+  if (copy == nullptr) return E_FAIL;
+  medium->hBitmap = copy;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT BitmapItem::GetData(const ItemFormat& request, STGMEDIUM* medium) {
+  if (medium == nullptr) return E_INVALIDARG;
+  if (!BeginRender(request, medium)) return DV_E_FORMATETC;
+  if (request.tymed == TYMED_GDI) return HandOutCopy(m_bitmap, medium);
+  if (m_bitmap == nullptr) return E_FAIL;
+  std::vector<BYTE> dib;
+  try {
+    dib = platform::PackedDibFromBitmap(m_bitmap);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  if (dib.empty()) return E_FAIL;
+  return medium::NewGlobal(dib.data(), dib.size(), &medium->hGlobal);
+}
+
+HRESULT BitmapItem::GetDataHere(const ItemFormat& request, STGMEDIUM* medium) {
+  if (medium == nullptr) return E_INVALIDARG;
+  if (!BeginRender(request, medium)) return DV_E_FORMATETC;
+  if (request.tymed == TYMED_GDI) return HandOutCopy(m_bitmap, medium);
+  if (m_bitmap == nullptr) return E_FAIL;
+  const std::size_t needed = platform::PackedDibSize(m_bitmap);
+  if (needed == 0) return E_FAIL;
+  const SIZE_T have = GlobalSize(medium->hGlobal);
+  if (have < needed) return E_INVALIDARG;
+  void* p = GlobalLock(medium->hGlobal);
+  if (p == nullptr) return E_INVALIDARG;
+  const bool written = platform::WritePackedDib(m_bitmap, p, have);
+  GlobalUnlock(medium->hGlobal);
+  return written ? S_OK : E_FAIL;
+}
+
+bool BitmapItem::Load(IDataObject* source) {
+  std::vector<char> dib;
+  if (!medium::ReadGlobal(source, CF_DIB, dib) || dib.empty()) return false;
+  // Header, colour table and rows are checked against the block before any
+  // pixel is read.
+  platform::DibLayout layout;
+  if (!platform::ParsePackedDib(dib.data(), dib.size(), &layout)) return false;
+  HBITMAP bitmap = platform::BitmapFromPackedDib(dib.data(), dib.size());
+  if (bitmap == nullptr) return false;
+  SetHandle(bitmap);
+  m_depth = layout.bitCount;
+  return true;
+}
+
+wxImage BitmapItem::GetImage() const {
+  platform::BitmapPixels px;
+  if (m_bitmap == nullptr || !platform::ReadBitmapPixels(m_bitmap, &px) || px.width <= 0 ||
+      px.height <= 0)
+    return wxImage();
+  wxImage image(px.width, px.height, false);
+  if (!image.IsOk()) return wxImage();
+  if (px.hasAlpha) image.SetAlpha();
+  unsigned char* rgb = image.GetData();
+  unsigned char* alpha = px.hasAlpha ? image.GetAlpha() : nullptr;
+  const std::size_t count = std::size_t(px.width) * std::size_t(px.height);
+  for (std::size_t i = 0; i < count && i < px.argb.size(); ++i) {
+    const std::uint32_t v = px.argb[i];
+    rgb[3 * i] = static_cast<unsigned char>(v >> 16);
+    rgb[3 * i + 1] = static_cast<unsigned char>(v >> 8);
+    rgb[3 * i + 2] = static_cast<unsigned char>(v);
+    if (alpha != nullptr) alpha[i] = static_cast<unsigned char>(v >> 24);
+  }
+  return image;
+}
+
+bool BitmapItem::SetImage(const wxImage& image) {
+  if (!image.IsOk()) {
+    SetHandle(nullptr);
+    return false;
+  }
+  platform::BitmapPixels px;
+  px.width = image.GetWidth();
+  px.height = image.GetHeight();
+  px.hasAlpha = image.HasAlpha();
+  const std::size_t count = std::size_t(px.width) * std::size_t(px.height);
+  const unsigned char* rgb = image.GetData();
+  const unsigned char* alpha = image.GetAlpha();
+  px.argb.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t a = alpha != nullptr ? alpha[i] : 0xFF;
+    px.argb[i] = (a << 24) | (std::uint32_t(rgb[3 * i]) << 16) |
+                 (std::uint32_t(rgb[3 * i + 1]) << 8) | std::uint32_t(rgb[3 * i + 2]);
+  }
+  HBITMAP bitmap = platform::CreateBitmapFromPixels(px);
+  SetHandle(bitmap);
+  return bitmap != nullptr;
+}
+
+wxBitmap BitmapItem::GetBitmap() const {
+  const wxImage image = GetImage();
+  return image.IsOk() ? wxBitmap(image) : wxBitmap();
+}
+
+std::vector<char> BitmapItem::EncodePng() const {
+  std::vector<char> out;
+  const wxImage image = GetImage();
+  if (!image.IsOk()) return out;
+  EnsurePngHandler();
+  wxLogNull quiet;  // an encoding failure is an empty body, never a dialog
+  wxMemoryOutputStream stream;
+  if (!image.SaveFile(stream, wxBITMAP_TYPE_PNG)) return out;
+  const std::size_t size = stream.GetLength();
+  out.resize(size);
+  if (size != 0) stream.CopyTo(out.data(), size);
+  return out;
+}
+
+void BitmapItem::DecodePng(const void* bytes, std::size_t size) {
+  SetHandle(nullptr);
+  if (bytes == nullptr || !PngSizeAcceptable(bytes, size)) return;
+  EnsurePngHandler();
+  wxLogNull quiet;  // a damaged picture loads as an empty one, silently
+  wxMemoryInputStream stream(bytes, size);
+  wxImage image;
+  if (!image.LoadFile(stream, wxBITMAP_TYPE_PNG)) return;
+  SetImage(image);
+}
+
+}  // namespace pq
