@@ -134,11 +134,14 @@ wxImage BitmapItem::GetImage() const {
   return image;
 }
 
-bool BitmapItem::SetImage(const wxImage& image) {
-  if (!image.IsOk()) {
+bool BitmapItem::SetImage(const wxImage& source) {
+  if (!source.IsOk()) {
     SetHandle(nullptr);
     return false;
   }
+  // A mask colour (as a paletted PNG may bring) becomes transparency.
+  wxImage image = source;
+  if (image.HasMask() && !image.HasAlpha()) image.InitAlpha();
   platform::BitmapPixels px;
   px.width = image.GetWidth();
   px.height = image.GetHeight();

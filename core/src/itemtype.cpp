@@ -66,6 +66,11 @@ ItemType* ItemType::FindByTypeInfo(const std::type_info& type) {
   return nullptr;
 }
 
+std::size_t ItemType::IndexOf(const ItemType* type) {
+  const auto& types = GetItemTypes();
+  return static_cast<std::size_t>(std::find(types.begin(), types.end(), type) - types.begin());
+}
+
 bool ItemType::IsRecordEnabled(CLIPFORMAT format) {
   const ItemType* t = FindByFormat(format);
   return t != nullptr && GetBoolOption(RecordOptionId(t->m_id), false);

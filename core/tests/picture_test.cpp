@@ -235,3 +235,19 @@ TEST(EnhMetaFileItem, Load) {
       EXPECT_EQ(item.GetBlock().size(), 3u);
   }
 }
+
+TEST_F(BitmapItemTest, MaskColourBecomesTransparency) {
+  wxImage image(2, 1);
+  image.SetRGB(0, 0, 1, 2, 3);
+  image.SetRGB(1, 0, 200, 100, 50);
+  image.SetMaskColour(1, 2, 3);
+  pq::BitmapItem item;
+  ASSERT_TRUE(item.SetImage(image));
+  const wxImage back = item.GetImage();
+  ASSERT_TRUE(back.HasAlpha());
+  EXPECT_EQ(back.GetAlpha(0, 0), 0);
+  EXPECT_EQ(back.GetAlpha(1, 0), 255);
+  EXPECT_EQ(back.GetRed(1, 0), 200);
+  EXPECT_FALSE(item.SetImage(wxImage()));
+  EXPECT_TRUE(item.IsEmpty());
+}

@@ -49,6 +49,9 @@ class ItemType {
   // pasted"; absent means pasted).
   static bool IsPasteEnabled(CLIPFORMAT format);
   static void SetPasteEnabled(const ItemType& type, bool enabled);
+  // The position of `type` in the registry; GetItemTypes().size() ("end")
+  // when it is not there (null included). Views are ordered by it.
+  static std::size_t IndexOf(const ItemType* type);
   // Sorts the registry by ascending type id (done when a record viewer is
   // built; every walk afterwards runs by id).
   static void SortById();

@@ -2,8 +2,9 @@
 // Small 32-bit identities for objects named in the clipboard tag. Pointers
 // are wider than the tag's words, so each object gets a per-process id the
 // first time a tag names it; a reader in the same process maps the id back.
-// Ids are never reused within a process, so a stale tag cannot name a newer
-// object that happens to live at the same address.
+// Ids are never reused within a process: once an object that was named calls
+// Forget as it goes away, a stale tag cannot name a newer object that happens
+// to live at the same address.
 #include <cstdint>
 
 namespace pq {
