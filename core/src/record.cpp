@@ -14,6 +14,8 @@
 #include "pq/item.h"
 #include "pq/itemtype.h"
 #include "pq/win.h"
+#include "platform/clipboard.h"
+#include "platform/process.h"
 #include "archive_instances.h"
 #include "releaser.h"
 
@@ -68,6 +70,21 @@ std::uint32_t CurrentDosDateTime() {
 }
 
 Record::Record() : time(CurrentDosDateTime()) {}
+
+bool Record::LoadFromClipboard() {
+  // Another application may hold the clipboard open for a moment.
+  constexpr int kRetries = 5;
+  constexpr DWORD kRetryMs = 10;
+  Releaser<IDataObject> clip;
+  HRESULT hr = OleGetClipboard(clip.out());
+  for (int retry = 0; (FAILED(hr) || !clip.get()) && retry < kRetries; ++retry) {
+    if (clip.get()) clip.release()->Release();
+    Sleep(kRetryMs);
+    hr = OleGetClipboard(clip.out());
+  }
+  if (FAILED(hr) || !clip.get()) return false;
+  return LoadFromDataObject(clip.get());
+}
 
 bool Record::LoadFromDataObject(IDataObject* clip) {
   if (!clip) return false;
