@@ -242,8 +242,7 @@ TEST_F(Chain, AfterStopNeitherOptionsNorTimerTouchTheChain) {
   timers->Advance(30000);
   EXPECT_NE(GetClipboardViewer(), window);
   EXPECT_EQ(timers->RunningPeriod(), 0);
-  // The window has its own procedure back: our messages are not ours any more.
-  EXPECT_NE(GetWindowLongPtrW(window, GWLP_WNDPROC), 0);
+  EXPECT_EQ(GetWindowLongPtrW(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&FrameProc));
   CopyText(editor, L"after stop");
   EXPECT_TRUE(MainTexts().empty());
 }
@@ -255,6 +254,18 @@ TEST_F(Chain, StopLeavesOurDataOnTheClipboard) {
   ASSERT_TRUE(sim::ClipboardText(&text));
   EXPECT_EQ(text, L"stays");
   EXPECT_EQ(mgr().GetClipboardObject(), nullptr);
+}
+
+TEST_F(Chain, TheFrameKeepsEveryMessageTheManagerDoesNotTake) {
+  EXPECT_NE(GetWindowLongPtrW(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&FrameProc));
+  FrameMessages().clear();
+  CopyText(editor, L"captured");
+  Focus(editor);
+  SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"New title"));
+  PostMessageW(window, WM_USER + 77, 0, 0);
+  sim::Settle();
+  EXPECT_EQ(FrameMessages(), (std::vector<UINT>{WM_SETTEXT, WM_USER + 77}));
+  EXPECT_EQ(MainTexts(), std::vector<std::string>{"captured"});
 }
 
 // --- Start-up ------------------------------------------------------------------

@@ -63,7 +63,18 @@ int VirtualTimers::RunningPeriod() const {
   return 0;
 }
 
+std::vector<UINT>& FrameMessages() {
+  static std::vector<UINT> messages;
+  return messages;
+}
+
+LRESULT FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  FrameMessages().push_back(msg);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
 void ManagerDesktop::SetUp() {
+  FrameMessages().clear();
   sim::Reset();
   config = std::make_unique<AppConfig>();
   SetAppConfig(config.get());
@@ -76,7 +87,7 @@ void ManagerDesktop::SetUp() {
   editorApp = AddApp(L"/usr/bin/editor", L"EditorFrame");
   editor = sim::AddEdit(editorApp.thread, editorApp.frame);
 
-  window = platform::CreateToolkitWindow(L"PastiqMainFrame", L"Pastiq");
+  window = platform::CreateToolkitWindow(L"PastiqMainFrame", L"Pastiq", nullptr, &FrameProc);
   mgr().SetHistory(&history);
   mgr().SetClient(nullptr);
   mgr().Start(window);

@@ -66,6 +66,10 @@ struct App {
   HWND frame = nullptr;
 };
 
+// The main frame's own procedure: notes what reaches it.
+LRESULT FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+std::vector<UINT>& FrameMessages();
+
 class ManagerDesktop : public ::testing::Test {
  protected:
   void SetUp() override;
