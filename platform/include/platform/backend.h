@@ -3,7 +3,11 @@
 // once at start-up on the GUI thread; the window table, message queues, hooks
 // and key state are the layer's own and shared by every backend, while the
 // backend supplies time, processes, the work area and the threads of other
-// applications.
+// applications. A backend enters those threads and their windows in the
+// layer's table (from inside the library) with a window procedure of its
+// own: a message sent to such a window calls that procedure in the window's
+// thread; posted messages and input queue for the thread and the backend is
+// told (ThreadHasWork) so that it runs them when that application would.
 #include <cstdint>
 #include <memory>
 #include <string>
