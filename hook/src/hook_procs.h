@@ -1,6 +1,5 @@
 #pragma once
-// The hook procedures the exports install, and the pieces of the Ctrl+V
-// generator they share.
+// The hook procedures the exports install, and the install call they share.
 #include "platform_api.h"
 
 namespace pastiqhook {
