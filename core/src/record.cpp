@@ -13,6 +13,7 @@
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/itemtype.h"
+#include "pq/tagid.h"
 #include "pq/win.h"
 #include "platform/clipboard.h"
 #include "platform/process.h"
@@ -70,6 +71,8 @@ std::uint32_t CurrentDosDateTime() {
 }
 
 Record::Record() : time(CurrentDosDateTime()) {}
+
+Record::~Record() { tagid::Forget(this); }
 
 bool Record::LoadFromClipboard() {
   // Another application may hold the clipboard open for a moment.

@@ -11,12 +11,14 @@
 #include "archive_instances.h"
 #include "observers.h"
 #include "pq/record.h"
+#include "pq/tagid.h"
 
 namespace pq {
 
 using detail::NotifyEach;
 
-RecordList::~RecordList() = default;
+// A clipboard tag that still names this list no longer resolves.
+RecordList::~RecordList() { tagid::Forget(this); }
 
 void RecordList::DropOldestIfFull() {
   if (!dropOldest || records_.empty() || records_.size() < GetMaxRecords()) return;

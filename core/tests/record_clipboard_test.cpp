@@ -9,6 +9,7 @@
 #include "pq/options.h"
 #include "pq/record.h"
 #include "platform/clipboard.h"
+#include "platform/gdi.h"
 #include "platform/sim/clipboard.h"
 #include "platform/sim/desktop.h"
 
@@ -42,6 +43,8 @@ class ClipboardCaptureTest : public ::testing::Test {
       if (auto* t = dynamic_cast<const pq::TextItem*>(item)) out.push_back("text " + t->GetText());
       else if (typeid(*item) == typeid(pq::HtmlItem)) out.push_back("html");
       else if (typeid(*item) == typeid(pq::RtfItem)) out.push_back("rtf");
+      else if (typeid(*item) == typeid(pq::BitmapItem)) out.push_back("bitmap");
+      else if (typeid(*item) == typeid(pq::EnhMetaFileItem)) out.push_back("metafile");
     }
     d->Release();
     return out;
@@ -60,6 +63,22 @@ TEST_F(ClipboardCaptureTest, AnsiTextAndItsSynthesisedWideFormYieldOneTextItem) 
   EXPECT_EQ(record.text, "caf\xC3\xA9");
   EXPECT_EQ(record.textIndex, 0);
   EXPECT_EQ(Items(record), (std::vector<std::string>{"text caf\xC3\xA9", "html", "rtf"}));
+}
+
+TEST_F(ClipboardCaptureTest, PicturesOfBothFormsYieldOneItemEach) {
+  store.Set(1005, true);
+  store.Set(1006, true);
+  const DWORD pixel = 0x00336699;
+  HBITMAP bitmap = CreateBitmap(1, 1, 1, 32, &pixel);
+  const std::vector<BYTE> dib = platform::PackedDibFromBitmap(bitmap);
+  DeleteObject(bitmap);
+  const std::vector<BYTE> emf = platform::MakeEnhMetaFile({0, 0, 2540, 2540});
+  // The clipboard adds CF_BITMAP to a DIB and CF_METAFILEPICT to an
+  // enhanced metafile; each picture is kept once, where it first stood.
+  ASSERT_TRUE(sim::PutClipboard(editor, {sim::Dib(dib), sim::EnhMetaFile(emf), sim::UnicodeText(L"t")}));
+  ASSERT_TRUE(record.LoadFromClipboard());
+  EXPECT_EQ(Items(record), (std::vector<std::string>{"bitmap", "metafile", "text t"}));
+  EXPECT_EQ(record.textIndex, 2);
 }
 
 TEST_F(ClipboardCaptureTest, OurOwnDataIsNotRecorded) {

@@ -265,8 +265,23 @@ TEST_F(RecordTest, TheTagNamesTheRecordTheListAndThisProcess) {
   ASSERT_TRUE(pq::PastiqTagItem().GetTag(own));
   EXPECT_EQ(tag.process, own.process);
   DataObjectRef none(record.CreateDataObject(nullptr));
-  ASSERT_TRUE(static_cast<pq::PastiqTagItem*>(none.d->Items().back())->GetTag(tag));
-  EXPECT_EQ(tag.list, 0u);
+  pq::PastiqTagItem::Tag noList;
+  ASSERT_TRUE(static_cast<pq::PastiqTagItem*>(none.d->Items().back())->GetTag(noList));
+  EXPECT_EQ(noList.list, 0u);
+}
+
+TEST_F(RecordTest, ATagOutlivingItsRecordAndListNamesNothing) {
+  pq::PastiqTagItem::Tag tag;
+  {
+    pq::Record gone;
+    gone.SetText("x");
+    pq::RecordList list;
+    DataObjectRef d(gone.CreateDataObject(&list));
+    ASSERT_TRUE(static_cast<pq::PastiqTagItem*>(d.d->Items().back())->GetTag(tag));
+    ASSERT_EQ(pq::tagid::Resolve(tag.record), &gone);
+  }
+  EXPECT_EQ(pq::tagid::Resolve(tag.record), nullptr);
+  EXPECT_EQ(pq::tagid::Resolve(tag.list), nullptr);
 }
 
 TEST_F(RecordTest, ABlockThatCannotHoldTheTextGivesNoDataObject) {

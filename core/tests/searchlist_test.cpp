@@ -1,7 +1,12 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/apptrait.h>
+#include <wx/evtloop.h>
 #include <wx/init.h>
+#include <wx/time.h>
+#include <wx/timer.h>
 
 #include "pq/history.h"
 #include "records_test_util.h"
@@ -191,6 +196,41 @@ TEST(SearchTimerThread, AListBuiltOffTheGuiThreadStartsNoTimer) {
   SearchList onGui;
   EXPECT_EQ(clock.timersMade, 1);
   EXPECT_TRUE(onGui.IsSearchPending());
+}
+
+// The one test on the toolkit's own timer and event loop (real time).
+TEST(SearchToolkitTimer, RunsTheSearchFromTheEventLoop) {
+  wxInitializer toolkit;
+  ASSERT_TRUE(toolkit.IsOk());
+  pq::History history;
+  history.CreateDefaultLists();
+  history.GetLists()[0]->AddRecord(MakeRecord("found"));
+  auto* search = static_cast<SearchList*>(history.GetLists()[1]);
+  std::unique_ptr<wxEventLoopBase> loop(wxTheApp->GetTraits()->CreateEventLoop());
+  wxEventLoopActivator active(loop.get());
+  struct Stop : pq::RecordListObserver {
+    wxEventLoopBase* loop;
+    void OnRecordAdded(const pq::RecordPtr&) override {}
+    void OnRecordRemoving(const pq::RecordPtr&) override {}
+    void OnRecordMovedToFront(unsigned) override {}
+    void OnRecordListCleared() override {}
+    void OnRecordListReset() override { loop->ScheduleExit(); }
+  } stop;
+  stop.loop = loop.get();
+  search->pq::RecordList::AddObserver(&stop);
+  search->SetText("FOUND");
+  ASSERT_TRUE(search->IsSearchPending());
+  struct Guard : wxTimer {
+    wxEventLoopBase* loop;
+    void Notify() override { loop->ScheduleExit(); }
+  } guard;
+  guard.loop = loop.get();
+  guard.Start(5000, wxTIMER_ONE_SHOT);
+  const wxLongLong started = wxGetLocalTimeMillis();
+  loop->Run();
+  EXPECT_EQ(search->GetCount(), 1u);
+  EXPECT_GE(wxGetLocalTimeMillis() - started, 200);
+  search->pq::RecordList::RemoveObserver(&stop);
 }
 
 TEST(SearchWithoutHistory, FindsNothing) {

@@ -25,6 +25,8 @@ std::uint32_t CurrentDosDateTime();
 class Record {
  public:
   Record();
+  // A clipboard tag that still names this record no longer resolves.
+  ~Record();
   Record(const Record&) = delete;
   Record& operator=(const Record&) = delete;
 
