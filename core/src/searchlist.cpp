@@ -209,7 +209,7 @@ std::unique_ptr<SearchTimer> MakeTimer(std::function<void()> fire) {
   }
   if (factory) return factory(std::move(fire));
   // The toolkit's timers need its application and belong to the GUI thread.
-  if (!wxTheApp || !wxThread::IsMain()) return nullptr;
+  if (!wxAppConsole::GetInstance() || !wxThread::IsMain()) return nullptr;
   return std::make_unique<ToolkitSearchTimer>(std::move(fire));
 }
 
@@ -246,7 +246,8 @@ void SearchList::OnSearchCriteriaChanged(SearchCriteria& criteria) {
 void SearchList::RunSearch() {
   if (timer_) timer_->Stop();
   std::unique_ptr<wxBusyCursor> busy;
-  if (wxTheApp && wxTheApp->IsGUI() && wxThread::IsMain()) busy = std::make_unique<wxBusyCursor>();
+  const wxAppConsole* app = wxAppConsole::GetInstance();
+  if (app && app->IsGUI() && wxThread::IsMain()) busy = std::make_unique<wxBusyCursor>();
 
   std::deque<pq::RecordPtr> hits;
   const std::size_t limit = GetMaxRecords();

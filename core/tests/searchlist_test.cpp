@@ -206,7 +206,7 @@ TEST(SearchToolkitTimer, RunsTheSearchFromTheEventLoop) {
   history.CreateDefaultLists();
   history.GetLists()[0]->AddRecord(MakeRecord("found"));
   auto* search = static_cast<SearchList*>(history.GetLists()[1]);
-  std::unique_ptr<wxEventLoopBase> loop(wxTheApp->GetTraits()->CreateEventLoop());
+  std::unique_ptr<wxEventLoopBase> loop(wxAppConsole::GetInstance()->GetTraits()->CreateEventLoop());
   wxEventLoopActivator active(loop.get());
   struct Stop : pq::RecordListObserver {
     wxEventLoopBase* loop;

@@ -70,8 +70,10 @@ class History {
   // it throws and this history stays as it was.
   void Load();
   void Load(const wxString& path);
-  // Writes the history file. A history file that was found at start-up but
-  // not loaded is first kept beside it as "pastiq_history.bak".
+  // Writes the history file (nothing, silently, when its temporary file
+  // cannot be created). A history file that was found at start-up but not
+  // loaded is first kept beside it as "pastiq_history.bak"; when it cannot
+  // be kept this throws and the file is not overwritten.
   void Save(const wxString& path, const ArchiveInfo& info);
 
   template <class Archive>
