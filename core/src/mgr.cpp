@@ -422,6 +422,9 @@ void Mgr::CaptureClipboard() {
   }
   record->application = cmn::wx::ToStdString(wxString(app));
 
+  // A repeat is judged by its text and executable alone, whichever window of
+  // the application owned the clip: owner handles are reused once a window
+  // closes, and the same text copied from a second window is still a repeat.
   const DWORD now = GetTickCount();
   bool accept = true;
   if (now - lastCaptureTick_ >= kDuplicateWindowMs && Option(OPT_ALLOW_DUPLICATES)) {
