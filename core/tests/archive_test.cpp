@@ -148,6 +148,30 @@ TEST(DataObjectArchive, DamagedArchivesThrow) {
   EXPECT_EQ(back->Items().size(), 2u);
 }
 
+TEST(DataObjectArchive, AnItemNamedTwiceIsRefused) {
+  // An archive may name an object it already read instead of a new one; two
+  // slots holding one item would free it twice.
+  Ref<pq::DataObject> src(new pq::DataObject);
+  src->Items().push_back(new pq::TextItem("abc"));
+  src->Items().push_back(new pq::TextItem("def"));
+  src->Items().push_back(new pq::HtmlItem);
+  const std::string good = Save(*src);
+  const std::string second = " 2\n1 3 def";  // the class, new object 1, its text
+  const std::size_t at = good.find(second);
+  ASSERT_NE(at, std::string::npos) << good;
+  const std::string tail = good.substr(at + second.size());
+  const std::string bad[] = {
+      good.substr(0, at) + " 2\n0" + tail,  // the second slot names object 0
+      good.substr(0, at) + " 2\n0",         // and then the archive ends
+  };
+  for (const std::string& text : bad) {
+    EXPECT_ANY_THROW({
+      pq::DataObject* d = Load(text);
+      d->Release();
+    }) << text;
+  }
+}
+
 TEST(BitmapArchive, UndecodablePictureLoadsEmpty) {
   // A bitmap body whose bytes are no PNG.
   pq::BitmapItem probe;
