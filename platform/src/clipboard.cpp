@@ -737,12 +737,16 @@ HRESULT OleGetClipboard(IDataObject** dataObject) {
 HRESULT OleFlushClipboard() {
   State& s = S();
   Lock lock(s.mu);
-  if (!s.ole) return S_OK;
+  IDataObject* flushing = s.ole;
+  if (!flushing) return S_OK;
   if (OpenElsewhere(s)) return CLIPBRD_E_CANT_OPEN;
   std::vector<UINT> pending;
   for (const Entry& e : s.entries)
     if (e.fromOle && !e.data) pending.push_back(e.format);
   for (UINT f : pending) Ready(lock, f);
+  // Rendering lets the lock go: a writer meanwhile has replaced the contents
+  // and released the object already.
+  if (s.ole != flushing) return S_OK;
   // Formats the object could not render are no longer offered.
   std::vector<Entry> kept;
   for (const Entry& e : s.entries) {
@@ -757,10 +761,9 @@ HRESULT OleFlushClipboard() {
     }
   }
   s.entries = kept;
-  IDataObject* obj = s.ole;
   s.ole = nullptr;
   lock.unlock();
-  obj->Release();
+  flushing->Release();
   return S_OK;
 }
 
