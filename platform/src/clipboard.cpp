@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "clipboard_internal.h"
-#include "com_object.h"
+#include "platform/com_object.h"
 #include "format_enum.h"
 #include "platform/backend.h"
 #include "platform/gdi.h"
@@ -18,7 +18,7 @@
 #include "platform/window.h"
 
 namespace {
-using platform::detail::ComObject;
+using platform::ComObject;
 using platform::detail::FormatEnum;
 using platform::detail::MakeFormatEtc;
 

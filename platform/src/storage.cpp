@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "com_object.h"
+#include "platform/com_object.h"
 #include "platform/global.h"
 
 namespace {
-using platform::detail::AnyOf;
-using platform::detail::ComObject;
+using platform::AnyOf;
+using platform::ComObject;
 
 // Largest byte array or stream the layer handles; more is refused.
 constexpr std::uint64_t kMaxBytes = std::uint64_t(256) << 20;
