@@ -74,9 +74,5 @@ bool ReadGlobal(IDataObject* source, CLIPFORMAT format, std::vector<char>& out) 
   return ok;
 }
 
-void Assign(cmn::mblock<char>& b, const void* bytes, std::size_t size) {
-  b.assign(static_cast<const char*>(bytes), size);
-}
-
 }  // namespace medium
 }  // namespace pq
