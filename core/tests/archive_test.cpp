@@ -137,6 +137,9 @@ TEST(DataObjectArchive, DamagedArchivesThrow) {
       head + "1 0 2 13 pq::NoSuchItem 1 0\n0 3 abc",              // an unknown class
       head + "1 0 2 12 pq::TextItem 1 0\n0 999999999 abc",        // a string that lies
       head + "1 0 -1",                                            // a null item
+      head + "1 0 5 12 pq::TextItem 1 0\n0 3 abc",               // a class id out of order
+      head + "2 0 2 12 pq::TextItem 1 0\n0 3 abc 3 12 pq::TextItem 1 0\n1 3 def",  // a class twice
+      head + "1 0 1\n0 3 abc",                                   // the vector's class for an item
   };
   for (const std::string& text : bad) {
     EXPECT_ANY_THROW({
