@@ -55,6 +55,10 @@ void iarchive::load(boost::serialization::collection_size_type& t) {
 void iarchive::load(char*) { Refuse("unbounded C string"); }
 
 bool iarchive::Known(const boost::serialization::extended_type_info& type) const {
+  // Every object read asks: the type's one descriptor is found by address
+  // first, the library's comparison (by name) only for a type not found so.
+  for (const boost::serialization::extended_type_info* c : classes_)
+    if (c == &type) return true;
   for (const boost::serialization::extended_type_info* c : classes_)
     if (*c == type) return true;
   return false;
