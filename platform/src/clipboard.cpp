@@ -692,6 +692,7 @@ HRESULT OleSetClipboard(IDataObject* dataObject) {
       ULONG got = 0;
       while (formats.size() < kMaxOffered && e->Next(1, &fe, &got) == S_OK && got == 1) {
         formats.push_back(MakeFormatEtc(fe.cfFormat, fe.tymed));
+        if (fe.ptd) CoTaskMemFree(fe.ptd);  // the caller's to free; only the pair is kept
         got = 0;
       }
       e->Release();

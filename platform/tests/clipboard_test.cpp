@@ -366,6 +366,19 @@ TEST_F(Clipboard, AWriterDuringTheFlushKeepsItsData) {
   EXPECT_EQ(text, L"theirs");
 }
 
+TEST_F(Clipboard, TheTargetDevicesAProducerListsAreFreed) {
+  // Checked by the leak checker of a sanitised build; here the pairs arrive.
+  test::TestDataObject src;
+  src.listDevices = true;
+  src.offers.push_back(GlobalOffer(CF_UNICODETEXT, Utf16Bytes(u"dev")));
+  ASSERT_EQ(OleSetClipboard(&src), S_OK);
+  std::wstring text;
+  ASSERT_TRUE(sim::ClipboardText(&text));
+  EXPECT_EQ(text, L"dev");
+  ASSERT_EQ(OleSetClipboard(nullptr), S_OK);
+  EXPECT_EQ(src.refs, 1u);
+}
+
 TEST_F(Clipboard, AnotherWriterReplacesOurObject) {
   test::TestDataObject& src = src_;
   src.offers.push_back(GlobalOffer(CF_UNICODETEXT, Utf16Bytes(u"ours")));
