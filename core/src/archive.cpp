@@ -4,6 +4,8 @@
 // First, so that the exports below also register the bounded reader.
 #include "cmn/iarchive.h"
 
+#include <unordered_set>
+
 #include <boost/serialization/nvp.hpp>
 #include <boost/serialization/string.hpp>
 #include <boost/serialization/vector.hpp>
@@ -87,18 +89,36 @@ void DataObject::save(Archive& ar, const unsigned int) const {
   ar << boost::serialization::make_nvp("items", m_items);
 }
 
+namespace {
+
+// Deletes each item once: a damaged archive may name one object in two slots.
+void DeleteEach(std::vector<Item*>& items) {
+  std::unordered_set<Item*> seen;
+  for (Item* item : items)
+    if (seen.insert(item).second) delete item;
+  items.clear();
+}
+
+}  // namespace
+
 template <class Archive>
 void DataObject::load(Archive& ar, const unsigned int) {
   // The bounded reader limits the count; a half-read vector is cleaned up.
   std::vector<Item*> fresh;
   try {
     ar >> boost::serialization::make_nvp("items", fresh);
-    for (Item* item : fresh)
+    std::unordered_set<const Item*> seen;
+    for (Item* item : fresh) {
       if (item == nullptr)
         boost::serialization::throw_exception(boost::archive::archive_exception(
             boost::archive::archive_exception::other_exception, "missing item"));
+      // Our archives never name an item twice; the object owns each slot.
+      if (!seen.insert(item).second)
+        boost::serialization::throw_exception(boost::archive::archive_exception(
+            boost::archive::archive_exception::other_exception, "item named twice"));
+    }
   } catch (...) {
-    for (Item* item : fresh) delete item;
+    DeleteEach(fresh);
     throw;
   }
   for (Item* item : m_items) delete item;

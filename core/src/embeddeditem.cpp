@@ -24,7 +24,7 @@ void EmbeddedObjectItem::EnumFormats(std::vector<ItemFormat>& formats) const {
 HRESULT EmbeddedObjectItem::OpenStorage(IStorage** storage) const {
   *storage = nullptr;
   HGLOBAL block = nullptr;
-  HRESULT hr = medium::NewGlobal(medium::Bytes(m_data), medium::Size(m_data), &block);
+  HRESULT hr = medium::NewGlobal(m_data.data(), m_data.size(), &block);
   if (FAILED(hr)) return hr;
   ILockBytes* bytes = nullptr;
   hr = CreateILockBytesOnHGlobal(block, TRUE, &bytes);
@@ -112,7 +112,7 @@ bool EmbeddedObjectItem::Load(IDataObject* source) {
 }
 
 void EmbeddedObjectItem::SetBlock(const void* bytes, std::size_t size) {
-  medium::Assign(m_data, bytes, size);
+  m_data.assign(static_cast<const char*>(bytes), size);
 }
 
 }  // namespace pq

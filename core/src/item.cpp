@@ -36,13 +36,13 @@ void SimpleItem::EnumFormats(std::vector<ItemFormat>& formats) const {
 HRESULT SimpleItem::GetData(const ItemFormat& request, STGMEDIUM* medium) {
   if (medium == nullptr) return E_INVALIDARG;
   if (!BeginRender(request, medium) || request.tymed != TYMED_HGLOBAL) return DV_E_FORMATETC;
-  return medium::NewGlobal(medium::Bytes(m_data), medium::Size(m_data), &medium->hGlobal);
+  return medium::NewGlobal(m_data.data(), m_data.size(), &medium->hGlobal);
 }
 
 HRESULT SimpleItem::GetDataHere(const ItemFormat& request, STGMEDIUM* medium) {
   if (medium == nullptr) return E_INVALIDARG;
   if (!BeginRender(request, medium) || request.tymed != TYMED_HGLOBAL) return DV_E_FORMATETC;
-  return medium::CopyToGlobal(medium->hGlobal, medium::Bytes(m_data), medium::Size(m_data));
+  return medium::CopyToGlobal(medium->hGlobal, m_data.data(), m_data.size());
 }
 
 bool SimpleItem::Load(IDataObject* source) {
@@ -53,7 +53,7 @@ bool SimpleItem::Load(IDataObject* source) {
 }
 
 void SimpleItem::SetBlock(const void* bytes, std::size_t size) {
-  medium::Assign(m_data, bytes, size);
+  m_data.assign(static_cast<const char*>(bytes), size);
 }
 
 CLIPFORMAT CsvItem::GetFormat() const { return CfCsv(); }
@@ -118,7 +118,7 @@ bool PastiqTagItem::Read(IDataObject* source, Tag& tag) {
 }
 
 bool PastiqTagItem::GetTag(Tag& tag) const {
-  return Decode(medium::Bytes(m_data), medium::Size(m_data), tag);
+  return Decode(m_data.data(), m_data.size(), tag);
 }
 
 bool PastiqTagItem::IsOwnAndComplete(const Tag& tag) {

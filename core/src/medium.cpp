@@ -8,17 +8,8 @@ namespace pq {
 namespace medium {
 
 HRESULT NewGlobal(const void* bytes, std::size_t size, HGLOBAL* out) {
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+  HGLOBAL block = platform::GlobalFromBytes(bytes, size);
   if (block == nullptr) return E_OUTOFMEMORY;
-  if (size != 0) {
-    void* p = GlobalLock(block);
-    if (p == nullptr) {
-      GlobalFree(block);
-      return E_OUTOFMEMORY;
-    }
-    std::memcpy(p, bytes, size);
-    GlobalUnlock(block);
-  }
   *out = block;
   return S_OK;
 }
@@ -72,10 +63,6 @@ bool ReadGlobal(IDataObject* source, CLIPFORMAT format, std::vector<char>& out) 
   }
   Drop(m);
   return ok;
-}
-
-void Assign(cmn::mblock<char>& b, const void* bytes, std::size_t size) {
-  b.assign(static_cast<const char*>(bytes), size);
 }
 
 }  // namespace medium

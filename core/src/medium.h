@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <vector>
 
-#include "cmn/mblock.h"
 #include "pq/win.h"
 
 namespace pq {
@@ -26,12 +25,6 @@ FORMATETC Request(CLIPFORMAT format, DWORD tymed);
 // Releases what GetData handed over (a handle or a release object) and clears
 // the medium.
 void Drop(STGMEDIUM& medium);
-
-// The bytes of a block.
-inline const char* Bytes(const cmn::mblock<char>& b) { return b.data(); }
-inline std::size_t Size(const cmn::mblock<char>& b) { return b.size(); }
-// Replaces a block's bytes with a copy of `size` bytes (none: empty block).
-void Assign(cmn::mblock<char>& b, const void* bytes, std::size_t size);
 
 }  // namespace medium
 }  // namespace pq

@@ -15,8 +15,8 @@ HRESULT EnhMetaFileItem::GetData(const ItemFormat& request, STGMEDIUM* medium) {
   if (!BeginRender(request, medium)) return DV_E_FORMATETC;
   // The platform refuses bytes that are no metafile (an empty block too):
   // then there is nothing to hand out.
-  HENHMETAFILE mf = SetEnhMetaFileBits(static_cast<UINT>(medium::Size(m_data)),
-                                       reinterpret_cast<const BYTE*>(medium::Bytes(m_data)));
+  HENHMETAFILE mf = SetEnhMetaFileBits(static_cast<UINT>(m_data.size()),
+                                       reinterpret_cast<const BYTE*>(m_data.data()));
   if (mf == nullptr) return E_FAIL;
   medium->hEnhMetaFile = mf;
   return S_OK;
@@ -49,7 +49,7 @@ bool EnhMetaFileItem::Load(IDataObject* source) {
 }
 
 void EnhMetaFileItem::SetBlock(const void* bytes, std::size_t size) {
-  medium::Assign(m_data, bytes, size);
+  m_data.assign(static_cast<const char*>(bytes), size);
 }
 
 }  // namespace pq

@@ -137,6 +137,9 @@ TEST(DataObjectArchive, DamagedArchivesThrow) {
       head + "1 0 2 13 pq::NoSuchItem 1 0\n0 3 abc",              // an unknown class
       head + "1 0 2 12 pq::TextItem 1 0\n0 999999999 abc",        // a string that lies
       head + "1 0 -1",                                            // a null item
+      head + "1 0 5 12 pq::TextItem 1 0\n0 3 abc",               // a class id out of order
+      head + "2 0 2 12 pq::TextItem 1 0\n0 3 abc 3 12 pq::TextItem 1 0\n1 3 def",  // a class twice
+      head + "1 0 1\n0 3 abc",                                   // the vector's class for an item
   };
   for (const std::string& text : bad) {
     EXPECT_ANY_THROW({
@@ -146,6 +149,30 @@ TEST(DataObjectArchive, DamagedArchivesThrow) {
   }
   Ref<pq::DataObject> back(Load(good));
   EXPECT_EQ(back->Items().size(), 2u);
+}
+
+TEST(DataObjectArchive, AnItemNamedTwiceIsRefused) {
+  // An archive may name an object it already read instead of a new one; two
+  // slots holding one item would free it twice.
+  Ref<pq::DataObject> src(new pq::DataObject);
+  src->Items().push_back(new pq::TextItem("abc"));
+  src->Items().push_back(new pq::TextItem("def"));
+  src->Items().push_back(new pq::HtmlItem);
+  const std::string good = Save(*src);
+  const std::string second = " 2\n1 3 def";  // the class, new object 1, its text
+  const std::size_t at = good.find(second);
+  ASSERT_NE(at, std::string::npos) << good;
+  const std::string tail = good.substr(at + second.size());
+  const std::string bad[] = {
+      good.substr(0, at) + " 2\n0" + tail,  // the second slot names object 0
+      good.substr(0, at) + " 2\n0",         // and then the archive ends
+  };
+  for (const std::string& text : bad) {
+    EXPECT_ANY_THROW({
+      pq::DataObject* d = Load(text);
+      d->Release();
+    }) << text;
+  }
 }
 
 TEST(BitmapArchive, UndecodablePictureLoadsEmpty) {

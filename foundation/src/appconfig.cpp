@@ -35,7 +35,9 @@ int PrimaryDisplayWidth() {
     std::lock_guard<std::mutex> guard(g_seamLock);
     if (g_displayWidth) return g_displayWidth();
   }
-  if (wxTheApp && wxTheApp->IsGUI() && wxDisplay::GetCount() > 0) return wxDisplay().GetGeometry().GetWidth();
+  // The instance may be a console application: ask it as one, never as wxApp.
+  const wxAppConsole* app = wxAppConsole::GetInstance();
+  if (app && app->IsGUI() && wxDisplay::GetCount() > 0) return wxDisplay().GetGeometry().GetWidth();
   return kFallbackDisplayWidth;
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include <wx/init.h>
 #include <wx/mstream.h>
 
 #include "appconfig.h"
@@ -120,6 +121,15 @@ TEST_F(Config, FloatingRectangleFollowsTheDisplayWidth) {
   AppConfig::SetDisplayWidthSource([] { return 1920; });
   AppConfig c;
   EXPECT_EQ(c.options.map.at(OPT_FLOATING_RECT).text, "1765 5 150 300");
+}
+
+TEST_F(Config, AConsoleProgramWithoutAWidthSourceTakesTheFallback) {
+  // The toolkit's instance is then a console application, not a GUI one.
+  wxInitializer toolkit;
+  ASSERT_TRUE(toolkit.IsOk());
+  AppConfig::SetDisplayWidthSource(nullptr);
+  AppConfig c;
+  EXPECT_EQ(c.options.map.at(OPT_FLOATING_RECT).text, "869 5 150 300");
 }
 
 struct Counter : cmn::option<int>::observer {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "clipboard_internal.h"
-#include "com_object.h"
+#include "platform/com_object.h"
 #include "format_enum.h"
 #include "platform/backend.h"
 #include "platform/gdi.h"
@@ -18,7 +18,7 @@
 #include "platform/window.h"
 
 namespace {
-using platform::detail::ComObject;
+using platform::ComObject;
 using platform::detail::FormatEnum;
 using platform::detail::MakeFormatEtc;
 
@@ -692,6 +692,7 @@ HRESULT OleSetClipboard(IDataObject* dataObject) {
       ULONG got = 0;
       while (formats.size() < kMaxOffered && e->Next(1, &fe, &got) == S_OK && got == 1) {
         formats.push_back(MakeFormatEtc(fe.cfFormat, fe.tymed));
+        if (fe.ptd) CoTaskMemFree(fe.ptd);  // the caller's to free; only the pair is kept
         got = 0;
       }
       e->Release();
@@ -737,12 +738,16 @@ HRESULT OleGetClipboard(IDataObject** dataObject) {
 HRESULT OleFlushClipboard() {
   State& s = S();
   Lock lock(s.mu);
-  if (!s.ole) return S_OK;
+  IDataObject* flushing = s.ole;
+  if (!flushing) return S_OK;
   if (OpenElsewhere(s)) return CLIPBRD_E_CANT_OPEN;
   std::vector<UINT> pending;
   for (const Entry& e : s.entries)
     if (e.fromOle && !e.data) pending.push_back(e.format);
   for (UINT f : pending) Ready(lock, f);
+  // Rendering lets the lock go: a writer meanwhile has replaced the contents
+  // and released the object already.
+  if (s.ole != flushing) return S_OK;
   // Formats the object could not render are no longer offered.
   std::vector<Entry> kept;
   for (const Entry& e : s.entries) {
@@ -757,10 +762,9 @@ HRESULT OleFlushClipboard() {
     }
   }
   s.entries = kept;
-  IDataObject* obj = s.ole;
   s.ole = nullptr;
   lock.unlock();
-  obj->Release();
+  flushing->Release();
   return S_OK;
 }
 

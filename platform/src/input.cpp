@@ -102,6 +102,7 @@ WCHAR CharForKey(int vk, bool shift) {
 }
 
 void InjectKey(int vk, bool up) {
+  if (vk <= 0 || vk > 0xFF) return;  // no such key: every key state is one byte of 256
   DWORD tid = 0;
   {
     Desktop& d = D();

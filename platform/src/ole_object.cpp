@@ -1,12 +1,12 @@
 #include <new>
 
-#include "com_object.h"
+#include "platform/com_object.h"
 #include "format_enum.h"
 #include "platform/atoms.h"
 #include "platform/ole.h"
 
 namespace {
-using platform::detail::ComObject;
+using platform::ComObject;
 using platform::detail::FormatEnum;
 using platform::detail::MakeFormatEtc;
 

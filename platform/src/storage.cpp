@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "com_object.h"
+#include "platform/com_object.h"
 #include "platform/global.h"
 
 namespace {
-using platform::detail::AnyOf;
-using platform::detail::ComObject;
+using platform::AnyOf;
+using platform::ComObject;
 
 // Largest byte array or stream the layer handles; more is refused.
 constexpr std::uint64_t kMaxBytes = std::uint64_t(256) << 20;
@@ -135,49 +135,7 @@ class LockBytes final : public ComObject<ILockBytes> {
   bool Supports(REFIID riid) const override { return riid == IID_ILockBytes; }
 };
 
-class GlobalStream final : public ComObject<IStream> {
- public:
-  std::shared_ptr<GlobalBytes> bytes = std::make_shared<GlobalBytes>();
-  std::uint64_t pos = 0;
-
-  HRESULT Read(void* pv, ULONG cb, ULONG* read) override {
-    ULONG n = 0;
-    HRESULT hr = bytes->ReadAt(pos, pv, cb, &n);
-    pos += n;
-    if (read) *read = n;
-    return hr;
-  }
-  HRESULT Write(const void* pv, ULONG cb, ULONG* written) override {
-    ULONG n = 0;
-    HRESULT hr = bytes->WriteAt(pos, pv, cb, &n);
-    pos += n;
-    if (written) *written = n;
-    return hr;
-  }
-  HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPos) override;
-  HRESULT SetSize(ULARGE_INTEGER n) override { return bytes->Resize(n.QuadPart); }
-  HRESULT CopyTo(IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGER* read, ULARGE_INTEGER* written) override;
-  HRESULT Commit(DWORD) override { return S_OK; }
-  HRESULT Revert() override { return S_OK; }
-  HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
-  HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
-  HRESULT Stat(STATSTG* st, DWORD flag) override {
-    if (!st) return STG_E_INVALIDPOINTER;
-    FillStat(st, L"", STGTY_STREAM, bytes->size, STGM_READWRITE, flag);
-    return S_OK;
-  }
-  HRESULT Clone(IStream** out) override {
-    return MakeClone<GlobalStream>(out, [this](GlobalStream& c) {
-      c.bytes = bytes;
-      c.pos = pos;
-    });
-  }
-
- protected:
-  bool Supports(REFIID riid) const override { return AnyOf(riid, {&IID_IStream, &IID_ISequentialStream}); }
-};
-
-// Shared by every stream implementation.
+// Seek and CopyTo for every stream.
 HRESULT SeekIn(std::uint64_t& pos, std::uint64_t size, LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPos) {
   std::int64_t base;
   switch (origin) {
@@ -221,12 +179,57 @@ HRESULT CopyStream(IStream* src, IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGE
   return S_OK;
 }
 
-HRESULT GlobalStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPos) {
-  return SeekIn(pos, bytes->size, move, origin, newPos);
-}
-HRESULT GlobalStream::CopyTo(IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGER* read, ULARGE_INTEGER* written) {
-  return CopyStream(this, dest, cb, read, written);
-}
+// What both kinds of stream share: direct mode, no region locks, copies
+// through Read and Write.
+class StreamBase : public ComObject<IStream> {
+ public:
+  HRESULT CopyTo(IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGER* read, ULARGE_INTEGER* written) override {
+    return CopyStream(this, dest, cb, read, written);
+  }
+  HRESULT Commit(DWORD) override { return S_OK; }
+  HRESULT Revert() override { return S_OK; }
+  HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+  HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+
+ protected:
+  bool Supports(REFIID riid) const override { return AnyOf(riid, {&IID_IStream, &IID_ISequentialStream}); }
+};
+
+class GlobalStream final : public StreamBase {
+ public:
+  std::shared_ptr<GlobalBytes> bytes = std::make_shared<GlobalBytes>();
+  std::uint64_t pos = 0;
+
+  HRESULT Read(void* pv, ULONG cb, ULONG* read) override {
+    ULONG n = 0;
+    HRESULT hr = bytes->ReadAt(pos, pv, cb, &n);
+    pos += n;
+    if (read) *read = n;
+    return hr;
+  }
+  HRESULT Write(const void* pv, ULONG cb, ULONG* written) override {
+    ULONG n = 0;
+    HRESULT hr = bytes->WriteAt(pos, pv, cb, &n);
+    pos += n;
+    if (written) *written = n;
+    return hr;
+  }
+  HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPos) override {
+    return SeekIn(pos, bytes->size, move, origin, newPos);
+  }
+  HRESULT SetSize(ULARGE_INTEGER n) override { return bytes->Resize(n.QuadPart); }
+  HRESULT Stat(STATSTG* st, DWORD flag) override {
+    if (!st) return STG_E_INVALIDPOINTER;
+    FillStat(st, L"", STGTY_STREAM, bytes->size, STGM_READWRITE, flag);
+    return S_OK;
+  }
+  HRESULT Clone(IStream** out) override {
+    return MakeClone<GlobalStream>(out, [this](GlobalStream& c) {
+      c.bytes = bytes;
+      c.pos = pos;
+    });
+  }
+};
 
 // ---- The storage tree --------------------------------------------------------
 struct NameLess {
@@ -443,7 +446,7 @@ struct Root {
 bool CanWrite(DWORD mode) { return (mode & 3) == STGM_WRITE || (mode & 3) == STGM_READWRITE; }
 bool ValidAccess(DWORD mode) { return (mode & 3) != 3; }
 
-class TreeStream final : public ComObject<IStream> {
+class TreeStream final : public StreamBase {
  public:
   std::shared_ptr<Root> root;
   std::shared_ptr<Node> node;
@@ -487,13 +490,6 @@ class TreeStream final : public ComObject<IStream> {
     root->dirty = true;
     return S_OK;
   }
-  HRESULT CopyTo(IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGER* read, ULARGE_INTEGER* written) override {
-    return CopyStream(this, dest, cb, read, written);
-  }
-  HRESULT Commit(DWORD) override { return S_OK; }
-  HRESULT Revert() override { return S_OK; }
-  HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
-  HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
   HRESULT Stat(STATSTG* st, DWORD flag) override {
     if (!st) return STG_E_INVALIDPOINTER;
     FillStat(st, name, STGTY_STREAM, node->data.size(), mode, flag);
@@ -508,9 +504,6 @@ class TreeStream final : public ComObject<IStream> {
       c.pos = pos;
     });
   }
-
- protected:
-  bool Supports(REFIID riid) const override { return AnyOf(riid, {&IID_IStream, &IID_ISequentialStream}); }
 };
 
 class StatEnum final : public ComObject<IEnumSTATSTG> {

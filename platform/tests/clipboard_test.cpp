@@ -344,6 +344,41 @@ TEST_F(Clipboard, FlushKeepsTheDataAfterTheObjectIsReleased) {
   EXPECT_EQ(OleFlushClipboard(), S_OK) << "nothing left to flush";
 }
 
+TEST_F(Clipboard, AWriterDuringTheFlushKeepsItsData) {
+  // While our object renders for the flush (the clipboard's lock let go),
+  // another application writes: the flush must leave its data alone.
+  test::TestDataObject& src = src_;
+  HWND editor = editorFrame;
+  src.offers.push_back({CF_UNICODETEXT, TYMED_HGLOBAL,
+                        [editor](STGMEDIUM* m) {
+                          sim::PutClipboard(editor, {sim::UnicodeText(L"theirs")});
+                          std::vector<BYTE> bytes = Utf16Bytes(u"ours");
+                          m->hGlobal = platform::GlobalFromBytes(bytes.data(), bytes.size());
+                          return S_OK;
+                        },
+                        nullptr});
+  ASSERT_EQ(OleSetClipboard(&src), S_OK);
+  EXPECT_EQ(OleFlushClipboard(), S_OK);
+  EXPECT_EQ(src.refs, 1u) << "the clipboard let go of the object once";
+  EXPECT_EQ(GetClipboardOwner(), editorFrame);
+  std::wstring text;
+  ASSERT_TRUE(sim::ClipboardText(&text));
+  EXPECT_EQ(text, L"theirs");
+}
+
+TEST_F(Clipboard, TheTargetDevicesAProducerListsAreFreed) {
+  // Checked by the leak checker of a sanitised build; here the pairs arrive.
+  test::TestDataObject src;
+  src.listDevices = true;
+  src.offers.push_back(GlobalOffer(CF_UNICODETEXT, Utf16Bytes(u"dev")));
+  ASSERT_EQ(OleSetClipboard(&src), S_OK);
+  std::wstring text;
+  ASSERT_TRUE(sim::ClipboardText(&text));
+  EXPECT_EQ(text, L"dev");
+  ASSERT_EQ(OleSetClipboard(nullptr), S_OK);
+  EXPECT_EQ(src.refs, 1u);
+}
+
 TEST_F(Clipboard, AnotherWriterReplacesOurObject) {
   test::TestDataObject& src = src_;
   src.offers.push_back(GlobalOffer(CF_UNICODETEXT, Utf16Bytes(u"ours")));

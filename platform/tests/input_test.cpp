@@ -99,6 +99,16 @@ TEST_F(Controls, AsyncStateIsPhysicalAndKeysWithNobodyInFrontGoNowhere) {
   EXPECT_EQ(GetAsyncKeyState(VK_CONTROL), 0);
 }
 
+TEST_F(Controls, AKeyOutsideTheKeyTableGoesNowhere) {
+  // A backend may map an unknown key to a code past the 256 key states.
+  sim::ClearMessages(editor);
+  for (int vk : {0, 0x100, 0x1FF, -5}) {
+    sim::KeyDown(vk);
+    sim::KeyUp(vk);
+  }
+  EXPECT_TRUE(sim::Keys(editor).empty());
+}
+
 TEST_F(Controls, ToggleBitFlipsOnEachPress) {
   BYTE before[256];
   sim::RunInThread(editorThread, [&] { GetKeyboardState(before); });

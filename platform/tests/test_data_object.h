@@ -23,6 +23,7 @@ class TestDataObject : public IDataObject {
   ULONG refs = 1;
   int getDataCalls = 0;
   bool deleted = false;  // set instead of deleting, so tests can look after
+  bool listDevices = false;  // the enumerator hands out a target device with each pair
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -78,6 +79,7 @@ class TestEnum final : public IEnumFORMATETC {
   std::vector<FORMATETC> formats;
   std::size_t cursor = 0;
   ULONG refs = 1;
+  bool devices = false;  // each pair handed out with a target device the caller frees
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -94,7 +96,10 @@ class TestEnum final : public IEnumFORMATETC {
   }
   HRESULT Next(ULONG celt, FORMATETC* out, ULONG* fetched) override {
     ULONG n = 0;
-    while (n < celt && cursor < formats.size()) out[n++] = formats[cursor++];
+    for (; n < celt && cursor < formats.size(); ++n) {
+      out[n] = formats[cursor++];
+      if (devices) out[n].ptd = static_cast<DVTARGETDEVICE*>(CoTaskMemAlloc(sizeof(DVTARGETDEVICE)));
+    }
     if (fetched) *fetched = n;
     return n == celt ? S_OK : S_FALSE;
   }
@@ -118,7 +123,9 @@ inline HRESULT TestDataObject::EnumFormatEtc(DWORD dir, IEnumFORMATETC** out) {
   if (dir != DATADIR_GET) return E_NOTIMPL;
   std::vector<FORMATETC> f;
   for (const auto& o : offers) f.push_back(FORMATETC{o.cf, nullptr, DVASPECT_CONTENT, -1, o.tymed});
-  *out = new TestEnum(std::move(f));
+  auto* e = new TestEnum(std::move(f));
+  e->devices = listDevices;
+  *out = e;
   return S_OK;
 }
 

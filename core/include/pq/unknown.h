@@ -1,40 +1,22 @@
 #pragma once
-// One COM interface with a plain reference count. Objects start with the
-// count 1 and delete themselves on the last Release. Used on the GUI thread
-// only (the clipboard and drag and drop run in its apartment), so the count
-// is not interlocked.
+// One COM interface with a reference count: the platform's base, answering
+// IID_IUnknown and InterfaceId. Objects start with the count 1 and delete
+// themselves on the last Release.
+#include "platform/com_object.h"
 #include "pq/win.h"
 
 namespace pq {
 
 template <class Interface, const IID& InterfaceId>
-class SimpleUnknownImpl : public Interface {
- public:
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == InterfaceId) {
-      *ppv = static_cast<Interface*>(this);
-      ++m_refs;
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override {
-    ULONG left = --m_refs;
-    if (left == 0) delete this;
-    return left;
-  }
-
+class SimpleUnknownImpl : public platform::ComObject<Interface> {
  protected:
   SimpleUnknownImpl() = default;
   SimpleUnknownImpl(const SimpleUnknownImpl&) = delete;
   SimpleUnknownImpl& operator=(const SimpleUnknownImpl&) = delete;
-  virtual ~SimpleUnknownImpl() = default;
+  ~SimpleUnknownImpl() override = default;
 
  private:
-  ULONG m_refs = 1;
+  bool Supports(REFIID riid) const override { return riid == InterfaceId; }
 };
 
 }  // namespace pq

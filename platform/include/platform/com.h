@@ -178,9 +178,10 @@ struct STGMEDIUM {
 };
 using LPSTGMEDIUM = STGMEDIUM*;
 
-// Frees what a medium carries: when pUnkForRelease is set only that object is
-// released (it owns the data); otherwise the handle or interface of the medium
-// is freed or released. The medium is cleared afterwards. Null is ignored.
+// Frees what a medium carries: a stream or storage is always released; any
+// other handle is freed only when pUnkForRelease is null. A set
+// pUnkForRelease owns the data and is released too. The medium is cleared
+// afterwards. Null is ignored.
 void ReleaseStgMedium(STGMEDIUM* medium);
 
 class IEnumFORMATETC : public IUnknown {

@@ -1,12 +1,14 @@
 #pragma once
 // A reference-counted implementation base for one interface (and the
-// interfaces it derives from, under single inheritance).
+// interfaces it derives from, under single inheritance): objects start with
+// the count 1 and delete themselves on the last Release. The count is atomic,
+// so an object may be released on any thread.
 #include <atomic>
 #include <initializer_list>
 
 #include "platform/com.h"
 
-namespace platform::detail {
+namespace platform {
 
 template <typename Interface>
 class ComObject : public Interface {
@@ -43,4 +45,4 @@ inline bool AnyOf(REFIID riid, std::initializer_list<const IID*> ids) {
   return false;
 }
 
-}  // namespace platform::detail
+}  // namespace platform
