@@ -11,8 +11,32 @@ struct Tls {
   DWORD own = 0;
   std::vector<DWORD> context;
   DWORD lastError = 0;
+  ~Tls();
 };
 thread_local Tls tls;
+
+// A real thread that ends takes its windows and its queue with it; whoever
+// waits for a reply from it gets 0.
+Tls::~Tls() {
+  if (!own) return;
+  Desktop& d = D();
+  {
+    Lock g(d.mu);
+    if (d.generation != generation) return;
+    for (auto it = d.windows.begin(); it != d.windows.end();) {
+      if (it->second.tid == own) {
+        if (d.foreground == it->second.hwnd) d.foreground = nullptr;
+        it = d.windows.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (ThreadRec* t = FindThread(own))
+      for (QueueItem& item : t->sent) item.slot->done = true;
+    d.threads.erase(own);
+  }
+  d.cv.notify_all();
+}
 }  // namespace
 
 Desktop& D() {
@@ -89,15 +113,25 @@ DWORD CurrentProcessId() {
   return t ? t->pid : d.ownPid;
 }
 
-ThreadContext::ThreadContext(DWORD tid) : pushed_(false) {
-  if (CurrentThreadId() != tid) {
-    tls.context.push_back(tid);
-    pushed_ = true;
-  }
+// While code runs as another thread, that thread counts as busy running, so
+// the simulated desktop never starts its queue underneath it.
+ThreadContext::ThreadContext(DWORD tid) : pushed_(false), tid_(tid), generation_(0) {
+  if (CurrentThreadId() == tid) return;
+  tls.context.push_back(tid);
+  pushed_ = true;
+  Desktop& d = D();
+  Lock g(d.mu);
+  generation_ = d.generation;
+  if (ThreadRec* t = FindThread(tid)) ++t->running;
 }
 
 ThreadContext::~ThreadContext() {
-  if (pushed_ && !tls.context.empty()) tls.context.pop_back();
+  if (!pushed_) return;
+  if (!tls.context.empty()) tls.context.pop_back();
+  Desktop& d = D();
+  Lock g(d.mu);
+  if (d.generation != generation_) return;
+  if (ThreadRec* t = FindThread(tid_)) --t->running;
 }
 
 WindowRec* FindWindowRec(HWND hwnd) {
@@ -178,6 +212,13 @@ Backend& CurrentBackend() {
   }
   StartBackend(detail::MakeSimBackend());
   return *d.backend;
+}
+
+void SetGuiThread() {
+  DWORD me = detail::OwnThreadId();
+  detail::Desktop& d = detail::D();
+  detail::Lock g(d.mu);
+  d.guiTid = me;
 }
 
 DWORD GuiThreadId() {

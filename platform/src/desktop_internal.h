@@ -129,6 +129,8 @@ class ThreadContext {
 
  private:
   bool pushed_;
+  DWORD tid_;
+  std::uint64_t generation_;
 };
 
 // Under the lock.

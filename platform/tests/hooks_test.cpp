@@ -396,3 +396,28 @@ TEST_F(Hooks, SynthesisedInputGoesThroughTheHooksToTheFocusedWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+int deliveredDuringHook = -1;
+HWND watched = nullptr;
+LRESULT SleepingCbt(int code, WPARAM w, LPARAM l) {
+  std::size_t before = sim::Messages(watched).size();
+  Sleep(0);
+  Sleep(20);
+  deliveredDuringHook = static_cast<int>(sim::Messages(watched).size() - before);
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
+TEST_F(Hooks, AThreadsQueueWaitsWhileCodeRunsInThatThread) {
+  ASSERT_TRUE(sim::SetFocus(editor));
+  watched = editor;
+  ASSERT_NE(SetWindowsHookExA(WH_CBT, &SleepingCbt, module, 0), nullptr);
+  PostMessageW(editor, WM_USER + 3, 0, 0);
+  ASSERT_TRUE(sim::SetFocus(editorFrame));  // the hook runs in the editor's thread and sleeps
+  EXPECT_EQ(deliveredDuringHook, 0) << "the editor's thread is inside its hook; its queue waits";
+  sim::RunPending();
+  EXPECT_EQ(sim::Messages(editor).back().message, WM_USER + 3u);
+}
+
+}  // namespace

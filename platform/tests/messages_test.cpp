@@ -200,3 +200,30 @@ TEST_F(Messages, ResetForgetsWindowsQueuesAndWakeup) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Messages, AThreadThatEndsTakesItsWindowsAlong) {
+  HWND theirs = nullptr;
+  std::thread worker([&] { theirs = platform::CreateToolkitWindow(L"Worker", L""); });
+  worker.join();
+  EXPECT_NE(theirs, nullptr);
+  EXPECT_FALSE(IsWindow(theirs));
+  EXPECT_EQ(SendMessageW(theirs, WM_USER, 0, 0), 0);
+}
+
+TEST_F(Messages, AnyOfOurThreadsCanBecomeTheGuiThread) {
+  DWORD gui = platform::GuiThreadId();
+  EXPECT_EQ(gui, GetCurrentThreadId());
+  DWORD other = 0;
+  std::thread worker([&] {
+    platform::SetGuiThread();
+    other = platform::GuiThreadId();
+  });
+  worker.join();
+  EXPECT_NE(other, gui);
+  platform::SetGuiThread();
+  EXPECT_EQ(platform::GuiThreadId(), gui);
+}
+
+}  // namespace

@@ -3,7 +3,11 @@
 // once at start-up on the GUI thread; the window table, message queues, hooks
 // and key state are the layer's own and shared by every backend, while the
 // backend supplies time, processes, the work area and the threads of other
-// applications.
+// applications. A backend enters those threads and their windows in the
+// layer's table (from inside the library) with a window procedure of its
+// own: a message sent to such a window calls that procedure in the window's
+// thread; posted messages and input queue for the thread and the backend is
+// told (ThreadHasWork) so that it runs them when that application would.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -59,6 +63,14 @@ class Backend {
   // backend may deliver before SendInput returns.
   virtual void ThreadHasWork(DWORD threadId, bool input) = 0;
 };
+
+// For backends on a real Linux desktop: every process as /proc lists it
+// (pid order; exePath empty where it may not be read).
+std::vector<ProcessInfo> ProcFsProcesses();
+// The files a process has mapped, from /proc/PID/maps: the executable (the
+// file /proc/PID/exe names) first and marked isExecutable, then the others by
+// address. False when the process is gone or may not be read.
+bool ProcFsModules(DWORD pid, std::vector<ModuleInfo>* out);
 
 // Starts `backend` as the process's desktop; the calling thread becomes the
 // GUI thread. Replaces a backend started before (tests only).

@@ -45,7 +45,9 @@ struct CBTACTIVATESTRUCT {
 //   message's flags (repeat count 1, scan code in bits 16-23, bit 30 the
 //   previous state, bit 31 set for a release). The reading thread's key state
 //   (GetKeyState, GetKeyboardState) already includes this event. A nonzero
-//   result swallows the key: it never reaches its window.
+//   result swallows the key: it never reaches its window. Key messages
+//   that were posted (not typed) pass through it too, without changing the
+//   key state.
 // - WH_GETMESSAGE: code HC_ACTION, wParam PM_REMOVE, lParam MSG* (may be
 //   changed), for every message a thread reads, after WH_KEYBOARD or WH_MOUSE.
 // - WH_CBT: HCBT_ACTIVATE, then HCBT_SETFOCUS, in the thread of the window

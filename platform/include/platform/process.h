@@ -4,24 +4,8 @@
 //
 // Time is the backend's: the simulated desktop's virtual clock drives Sleep,
 // GetTickCount and every wait, so nothing really sleeps in tests.
+#include "platform/errors.h"
 #include "platform/types.h"
-
-inline constexpr DWORD ERROR_SUCCESS = 0;
-inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
-inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
-inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
-inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
-inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
-inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
-inline constexpr DWORD ERROR_PARTIAL_COPY = 299;
-inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
-inline constexpr DWORD ERROR_INVALID_HOOK_HANDLE = 1404;
-inline constexpr DWORD ERROR_INVALID_HOOK_FILTER = 1426;
-inline constexpr DWORD ERROR_HOOK_NEEDS_HMOD = 1428;
-inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
-inline constexpr DWORD ERROR_HOOK_NOT_INSTALLED = 1431;
-inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
 
 inline constexpr DWORD PROCESS_TERMINATE = 0x0001;
 inline constexpr DWORD PROCESS_VM_READ = 0x0010;

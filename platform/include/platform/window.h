@@ -235,8 +235,11 @@ void UpdateToolkitWindow(HWND hwnd, const RECT* rect, int visible);
 void ToolkitFocusChanged(HWND gaining);
 
 // The GUI thread: the thread whose queue the wakeup callback announces.
-// Set by the backend's start-up (the thread that starts it).
+// Set by the backend's start-up (the thread that starts it, which is the
+// first thread to use the layer when no backend was started explicitly);
+// SetGuiThread makes the calling thread the GUI thread instead.
 DWORD GuiThreadId();
+void SetGuiThread();
 // Called, on whatever thread queued it, when work arrives in the GUI thread's
 // empty queue (once until the next drain begins). It must only schedule a
 // DrainMessages on the GUI thread, never drain itself. Null removes it.
@@ -246,6 +249,8 @@ void SetMessageWakeup(std::function<void()> wakeup);
 // Returns the number of items handled; messages queued while draining are
 // handled too (up to a bound, after which the wakeup is raised again).
 int DrainMessages();
+// A real thread of ours that ends takes its windows with it; a sender still
+// waiting for one of them gets 0.
 // Waits, in real time, until the calling thread's queue is not empty or
 // `realMs` passed; for tests with several real threads. TRUE when work came.
 BOOL WaitForQueue(DWORD realMs);

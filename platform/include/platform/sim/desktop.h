@@ -142,8 +142,9 @@ void Chord(std::initializer_list<int> keys);
 // Types each character with VkKeyScanW's key and shift state.
 void TypeText(const std::wstring& text);
 // A mouse button (WM_LBUTTONDOWN, WM_RBUTTONDOWN or WM_MBUTTONDOWN) pressed
-// and released over hwnd at the screen point pt, through the mouse hooks of
-// hwnd's thread; with activate the press first gives hwnd the focus.
+// and released over hwnd at the screen point pt ({0, 0}: the window's
+// centre), through the mouse hooks of hwnd's thread; with activate the
+// press first gives hwnd the focus.
 void Click(HWND hwnd, UINT buttonDown = WM_LBUTTONDOWN, POINT pt = {0, 0}, bool activate = true);
 // Lets a thread read one message (a thread message WM_NULL), through its
 // get-message hooks.
