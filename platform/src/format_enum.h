@@ -48,3 +48,34 @@ inline FORMATETC MakeFormatEtc(CLIPFORMAT cf, DWORD tymed) {
 }
 
 }  // namespace platform::detail
+
+namespace platform::detail {
+
+// The parts of a data object that only hands data out: no setting, no
+// advising, an enumerator over Formats().
+class ReadOnlyData : public ComObject<IDataObject> {
+ public:
+  HRESULT GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) override {
+    if (!in || !out) return E_INVALIDARG;
+    *out = *in;
+    out->ptd = nullptr;
+    return DATA_S_SAMEFORMATETC;
+  }
+  HRESULT SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT EnumFormatEtc(DWORD dir, IEnumFORMATETC** out) override {
+    if (!out) return E_INVALIDARG;
+    *out = nullptr;
+    if (dir != DATADIR_GET) return E_NOTIMPL;
+    *out = new (std::nothrow) FormatEnum(Formats());
+    return *out ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+ protected:
+  virtual std::vector<FORMATETC> Formats() const = 0;
+  bool Supports(REFIID riid) const override { return riid == IID_IDataObject; }
+};
+
+}  // namespace platform::detail

@@ -20,7 +20,7 @@ CLIPFORMAT EmbedSourceFormat() {
 }
 
 // Offers a storage's contents as "Embedded Object" in TYMED_ISTORAGE.
-class EmbeddingData final : public ComObject<IDataObject> {
+class EmbeddingData final : public platform::detail::ReadOnlyData {
  public:
   explicit EmbeddingData(IStorage* stg) : stg_(stg) { stg_->AddRef(); }
 
@@ -50,27 +50,11 @@ class EmbeddingData final : public ComObject<IDataObject> {
     if (!(fe->tymed & TYMED_ISTORAGE)) return DV_E_TYMED;
     return S_OK;
   }
-  HRESULT GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) override {
-    if (!out) return E_INVALIDARG;
-    if (in) *out = *in;
-    if (out) out->ptd = nullptr;
-    return DATA_S_SAMEFORMATETC;
-  }
-  HRESULT SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  HRESULT EnumFormatEtc(DWORD dir, IEnumFORMATETC** out) override {
-    if (!out) return E_INVALIDARG;
-    *out = nullptr;
-    if (dir != DATADIR_GET) return E_NOTIMPL;
-    *out = new (std::nothrow) FormatEnum({MakeFormatEtc(EmbeddedObjectFormat(), TYMED_ISTORAGE)});
-    return *out ? S_OK : E_OUTOFMEMORY;
-  }
-  HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
  protected:
   ~EmbeddingData() override { stg_->Release(); }
-  bool Supports(REFIID riid) const override { return riid == IID_IDataObject; }
+  std::vector<FORMATETC> Formats() const override {
+    return {MakeFormatEtc(EmbeddedObjectFormat(), TYMED_ISTORAGE)};
+  }
 
  private:
   IStorage* stg_;
