@@ -482,3 +482,53 @@ TEST_F(Clipboard, AFreshDesktopHasAnEmptyClipboardAndNoViewers) {
   EXPECT_TRUE(sim::ClipboardFormats().empty());
 }
 }  // namespace
+
+namespace {
+// Keeps a block and counts how often a receiver let go of it.
+class BlockOwner : public IUnknown {
+ public:
+  HRESULT QueryInterface(REFIID, void** ppv) override {
+    if (ppv) *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++refs; }
+  ULONG Release() override { return --refs; }
+  ULONG refs = 1;
+};
+
+TEST_F(Clipboard, MediaTheProducerKeepsAreCopiedAndHandedBack) {
+  BlockOwner owner;
+  HGLOBAL shared = platform::GlobalFromBytes("s\0h\0\0\0", 6);
+  test::TestDataObject& src = src_;
+  src.offers.push_back({CF_UNICODETEXT, TYMED_HGLOBAL,
+                        [&](STGMEDIUM* m) {
+                          m->hGlobal = shared;
+                          m->pUnkForRelease = &owner;
+                          owner.AddRef();
+                          return S_OK;
+                        },
+                        nullptr});
+  ASSERT_EQ(OleSetClipboard(&src), S_OK);
+  std::wstring text;
+  ASSERT_TRUE(sim::ClipboardText(&text));
+  EXPECT_EQ(text, L"sh");
+  EXPECT_EQ(owner.refs, 1u) << "the producer's hold was released";
+  EXPECT_EQ(GlobalSize(shared), platform::GlobalGranularity()) << "its block was copied, not taken";
+  GlobalFree(shared);
+}
+
+TEST_F(Clipboard, AProducerThatCannotListItsFormatsLeavesAnEmptyClipboard) {
+  class NoFormats : public test::TestDataObject {
+   public:
+    HRESULT EnumFormatEtc(DWORD, IEnumFORMATETC** out) override {
+      *out = nullptr;
+      return E_OUTOFMEMORY;
+    }
+  };
+  NoFormats bad;
+  EXPECT_EQ(OleSetClipboard(&bad), E_OUTOFMEMORY);
+  EXPECT_EQ(bad.refs, 1u);
+  EXPECT_EQ(OleIsCurrentClipboard(&bad), S_FALSE);
+  EXPECT_TRUE(sim::ClipboardFormats().empty());
+}
+}  // namespace
