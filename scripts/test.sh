@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
-# Tests that need a display run under one Xvfb started here.
+# Tests that need a display run under one Xvfb started here; it never resets,
+# so a test process that connects as the last one leaves is not refused.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${PASTIQ_BUILD_DIR:-$here/build}"
@@ -10,5 +11,5 @@ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 cd "$build"
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
   ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"
