@@ -504,4 +504,35 @@ TEST_F(X11Test, SetForegroundWindowActivatesThroughTheWindowManager) {
   EXPECT_TRUE(PumpUntil([&] { return x11test::ActiveWindow(server_.display()) == x; }, 3000));
 }
 
+TEST_F(X11Test, AnOlderInstancesMainFrameIsFoundByItsClassAndReachedByPosting) {
+  Process& older = Run({x11test::PeerPath()});
+  ASSERT_TRUE(PumpUntil([&] { return Printed(older, "READY"); }, 5000)) << older.Output();
+  // This instance starts after it, as a newer version would.
+  std::string error;
+  ASSERT_TRUE(platform::x11::Start(server_.display().c_str(), &error)) << error;
+  HWND frame = FindWindowW(L"PastiqMainFrame{35F7679D-4441-4728-9159-36A8119613F7}", nullptr);
+  ASSERT_NE(frame, nullptr);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(frame, &pid);
+  EXPECT_EQ(pid, static_cast<DWORD>(older.pid()));
+  EXPECT_TRUE(PostMessageW(frame, WM_COMMAND, 0xE141, 0));
+  EXPECT_TRUE(PumpUntil([&] { return Printed(older, "COMMAND 57665"); }, 5000)) << older.Output();
+}
+
+TEST_F(X11Test, AShortcutAnotherClientHoldsIsNamedInAWarning) {
+  platform::x11::Stop();  // our own grabs go; another client takes Win+V first
+  x11test::KeyHolder other;
+  ASSERT_TRUE(other.GrabSuperV(server_.display()));
+  std::vector<std::string> warnings;
+  platform::x11::SetWarningHandler([&](const std::string& w) { warnings.push_back(w); });
+  std::string error;
+  ASSERT_TRUE(platform::x11::Start(server_.display().c_str(), &error)) << error;
+  platform::x11::SetWarningHandler(nullptr);
+  std::vector<std::string> failed = platform::x11::FailedGrabs();
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_EQ(failed[0], "Win+V");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("Win+V"), std::string::npos) << warnings[0];
+}
+
 }  // namespace

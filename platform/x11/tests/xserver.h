@@ -64,6 +64,15 @@ class HungOwner {
  private:
   void* dpy_ = nullptr;
 };
+// Another client that grabs Super+V on the root window for as long as it lives.
+class KeyHolder {
+ public:
+  ~KeyHolder();
+  bool GrabSuperV(const std::string& display);
+
+ private:
+  void* dpy_ = nullptr;
+};
 // The window manager's active window (0: none).
 unsigned long ActiveWindow(const std::string& display);
 
@@ -73,5 +82,7 @@ bool PumpUntil(const std::function<bool()>& pred, int ms);
 void Pump(int ms);
 // The test client built beside the tests.
 std::string TestClientPath();
+// Another instance of the program (see x11_peer.cpp).
+std::string PeerPath();
 
 }  // namespace x11test
