@@ -127,8 +127,10 @@ class X11Backend final : public Backend {
   }
 
   // X11 applications have no input queue that could be watched; a live
-  // local process counts as idle at once.
+  // local process counts as idle at once. The keystroke paste asks right
+  // before it reads the physical key state, which is brought up to date here.
   DWORD WaitForInputIdle(DWORD pid, DWORD) override {
+    if (OnGuiThread()) SyncAsyncKeys();
     if (pid == kUnknownPid || ProcessExists(pid)) return 0;
     pd::SetError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;

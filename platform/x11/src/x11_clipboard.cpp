@@ -556,6 +556,30 @@ std::size_t ChunkSize() {
   return std::min<std::size_t>(256 * 1024, bytes > 8192 ? bytes - 4096 : 4096);
 }
 
+// Any target we answer, as property data: 32-bit items as longs, the way
+// Xlib takes them.
+bool Answer(Atom target, std::vector<unsigned char>* data, Atom* type, int* format) {
+  auto longs = [&](const std::vector<long>& v, Atom t) {
+    data->resize(v.size() * sizeof(long));
+    if (!v.empty()) std::memcpy(data->data(), v.data(), data->size());
+    *type = t;
+    *format = 32;
+    return true;
+  };
+  if (target == A().targets) {
+    std::vector<Atom> t = OurTargets();
+    t.push_back(A().multiple);
+    return longs(std::vector<long>(t.begin(), t.end()), XA_ATOM);
+  }
+  if (target == A().timestamp) return longs({static_cast<long>(cs.ownedSince)}, XA_INTEGER);
+  return Render(target, data, type, format);
+}
+
+void Put(Window w, Atom property, Atom type, int format, const std::vector<unsigned char>& data) {
+  int n = static_cast<int>(format == 32 ? data.size() / sizeof(long) : data.size());
+  XChangeProperty(Dpy(), w, property, type, format, PropModeReplace, data.data(), n);
+}
+
 void ServeRequest(const XSelectionRequestEvent& req) {
   XSelectionEvent reply{};
   reply.type = SelectionNotify;
@@ -569,40 +593,53 @@ void ServeRequest(const XSelectionRequestEvent& req) {
   bool ours = cs.owning && req.selection == A().clipboard &&
               (req.time == CurrentTime || cs.ownedSince == CurrentTime || req.time >= cs.ownedSince);
   Trap trap;
-  if (ours) {
-    if (req.target == A().targets) {
-      std::vector<Atom> t = OurTargets();
-      std::vector<long> v(t.begin(), t.end());
-      XChangeProperty(Dpy(), req.requestor, property, XA_ATOM, 32, PropModeReplace,
-                      reinterpret_cast<unsigned char*>(v.data()), static_cast<int>(v.size()));
-      reply.property = property;
-    } else if (req.target == A().timestamp) {
-      long t = static_cast<long>(cs.ownedSince);
-      XChangeProperty(Dpy(), req.requestor, property, XA_INTEGER, 32, PropModeReplace,
-                      reinterpret_cast<unsigned char*>(&t), 1);
-      reply.property = property;
-    } else {
-      std::vector<unsigned char> data;
-      Atom type = None;
-      int format = 8;
-      if (Render(req.target, &data, &type, &format)) {
-        if (data.size() > ChunkSize()) {
-          // Too large for one request: the requestor takes it in pieces.
-          long total = static_cast<long>(data.size());
-          XSelectInput(Dpy(), req.requestor, StructureNotifyMask | PropertyChangeMask);
-          XChangeProperty(Dpy(), req.requestor, property, A().incr, 32, PropModeReplace,
-                          reinterpret_cast<unsigned char*>(&total), 1);
-          auto now = Clock::now();
-          cs.outgoing.erase(std::remove_if(cs.outgoing.begin(), cs.outgoing.end(),
-                                           [&](const Outgoing& o) { return now - o.started > kIncrTotalLimit; }),
-                            cs.outgoing.end());
-          cs.outgoing.push_back(Outgoing{req.requestor, property, type, std::move(data), 0, now});
-        } else {
-          XChangeProperty(Dpy(), req.requestor, property, type, format, PropModeReplace, data.data(),
-                          static_cast<int>(data.size()));
-        }
-        reply.property = property;
+  if (ours && req.target == A().multiple) {
+    // Several targets at once (clipboard managers ask so): pairs of target
+    // and property; a pair we cannot fill gets None as its property.
+    std::vector<unsigned char> bytes;
+    Atom type = None;
+    int format = 0;
+    if (req.property != None && ReadProperty(req.requestor, req.property, false, &bytes, &type, &format) && format == 32) {
+      std::vector<long> pairs;
+      for (std::size_t i = 0; i + 4 <= bytes.size() && pairs.size() < 2 * kMaxTargets; i += 4) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, bytes.data() + i, 4);
+        pairs.push_back(static_cast<long>(v));
       }
+      for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
+        std::vector<unsigned char> data;
+        Atom t = None;
+        int f = 8;
+        Atom target = static_cast<Atom>(pairs[i]);
+        if (target != A().multiple && pairs[i + 1] != None && Answer(target, &data, &t, &f) && data.size() <= ChunkSize())
+          Put(req.requestor, static_cast<Atom>(pairs[i + 1]), t, f, data);
+        else
+          pairs[i + 1] = None;
+      }
+      XChangeProperty(Dpy(), req.requestor, req.property, A().atomPair, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(pairs.data()), static_cast<int>(pairs.size()));
+      reply.property = req.property;
+    }
+  } else if (ours) {
+    std::vector<unsigned char> data;
+    Atom type = None;
+    int format = 8;
+    if (Answer(req.target, &data, &type, &format)) {
+      if (format == 8 && data.size() > ChunkSize()) {
+        // Too large for one request: the requestor takes it in pieces.
+        long total = static_cast<long>(data.size());
+        XSelectInput(Dpy(), req.requestor, StructureNotifyMask | PropertyChangeMask);
+        XChangeProperty(Dpy(), req.requestor, property, A().incr, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&total), 1);
+        auto now = Clock::now();
+        cs.outgoing.erase(std::remove_if(cs.outgoing.begin(), cs.outgoing.end(),
+                                         [&](const Outgoing& o) { return now - o.started > kIncrTotalLimit; }),
+                          cs.outgoing.end());
+        cs.outgoing.push_back(Outgoing{req.requestor, property, type, std::move(data), 0, now});
+      } else {
+        Put(req.requestor, property, type, format, data);
+      }
+      reply.property = property;
     }
   }
   XSendEvent(Dpy(), req.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));

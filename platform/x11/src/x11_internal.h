@@ -90,6 +90,8 @@ void InitKeys();
 void ShutdownKeys();
 void OnKeyEvent(XEvent& ev);
 void OnMappingNotify(XEvent& ev);
+// The physical key state (GetAsyncKeyState) as the keyboard holds it now.
+void SyncAsyncKeys();
 // A key message reached another application's window: the one being routed
 // from the keyboard goes on to it; any other one is typed there with XTest.
 void KeyReachedWindow(HWND hwnd, UINT msg, WPARAM vk);

@@ -86,9 +86,22 @@ struct KeysState {
 
 KeysState ks;
 
+// Keycodes of the virtual keys, looked up once per keyboard mapping.
+KeyCode codes[256];
+bool codesKnown = false;
+
+void ReadCodes() {
+  for (int vk = 0; vk < 256; ++vk) {
+    KeySym s = SymOf(vk);
+    codes[vk] = s == NoSymbol ? 0 : XKeysymToKeycode(C().dpy, s);
+  }
+  codesKnown = true;
+}
+
 KeyCode CodeOf(int vk) {
-  KeySym s = SymOf(vk);
-  return s == NoSymbol ? 0 : XKeysymToKeycode(C().dpy, s);
+  if (vk <= 0 || vk > 0xFF) return 0;
+  if (!codesKnown) ReadCodes();
+  return codes[vk];
 }
 
 bool IsModifierVk(int vk) {
@@ -151,20 +164,32 @@ void GrabAll(bool report) {
     KeyCode code = CodeOf(s.vk);
     if (!code) continue;
     unsigned int base = (s.ctrl ? ControlMask : 0u) | (s.alt ? ks.altMask : 0u) | (s.win ? ks.superMask : 0u);
-    Trap trap;
-    std::vector<Grab> mine;
+    // The combination itself must be ours; a variant with Shift or a lock
+    // that another client holds (window managers bind Win+Shift+arrows) only
+    // loses that variant.
+    bool baseFailed = false;
+    {
+      Trap trap;
+      XGrabKey(C().dpy, code, base, C().root, False, GrabModeAsync, GrabModeSync);
+      baseFailed = trap.Failed();
+    }
+    if (baseFailed) {
+      if (report) {
+        ks.failed.push_back(NameOf(s));
+        Warn("the shortcut " + NameOf(s) + " could not be grabbed: another client holds it");
+      }
+      continue;
+    }
+    ks.grabs.push_back(Grab{code, base});
     for (unsigned int shift : {0u, static_cast<unsigned int>(ShiftMask)}) {
       for (unsigned int lock : locks) {
         unsigned int mods = base | shift | lock;
-        if (std::any_of(mine.begin(), mine.end(), [&](const Grab& g) { return g.mods == mods; })) continue;
+        if (std::any_of(ks.grabs.begin(), ks.grabs.end(), [&](const Grab& g) { return g.code == code && g.mods == mods; }))
+          continue;
+        Trap trap;
         XGrabKey(C().dpy, code, mods, C().root, False, GrabModeAsync, GrabModeSync);
-        mine.push_back(Grab{code, mods});
+        if (!trap.Failed()) ks.grabs.push_back(Grab{code, mods});
       }
-    }
-    ks.grabs.insert(ks.grabs.end(), mine.begin(), mine.end());
-    if (trap.Failed() && report) {
-      ks.failed.push_back(NameOf(s));
-      Warn("the shortcut " + NameOf(s) + " could not be grabbed: another client holds it");
     }
   }
 }
@@ -302,6 +327,7 @@ void OnKeyEvent(XEvent& ev) {
 
 void OnMappingNotify(XEvent& ev) {
   XRefreshKeyboardMapping(&ev.xmapping);
+  ReadCodes();
   ReadModifierMasks();
   GrabAll(false);
 }
@@ -335,13 +361,36 @@ void KeyReachedWindow(HWND, UINT msg, WPARAM vkParam) {
   XTestFakeKeyEvent(C().dpy, code, up ? False : True, CurrentTime);
   for (KeyCode s : supers) XTestFakeKeyEvent(C().dpy, s, True, CurrentTime);
   XSync(C().dpy, False);
-  if (!had.empty()) GrabAll(false);
+  if (!had.empty()) {
+    // The same grabs again: they were ours a moment ago.
+    Trap trap;
+    for (const Grab& g : had) XGrabKey(C().dpy, g.code, g.mods, C().root, False, GrabModeAsync, GrabModeSync);
+    trap.Failed();
+    ks.grabs = had;
+  }
   XFlush(C().dpy);
   KickIfQueued();
 }
 
+void SyncAsyncKeys() {
+  if (!Connected()) return;
+  char keys[32] = {};
+  XQueryKeymap(C().dpy, keys);
+  std::vector<std::pair<int, bool>> state;
+  for (int vk = 1; vk < 0xFF; ++vk) {
+    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) continue;  // follow their two sides
+    KeyCode code = CodeOf(vk);
+    if (code) state.emplace_back(vk, Down(keys, code));
+  }
+  pd::Desktop& d = pd::D();
+  pd::Lock g(d.mu);
+  for (auto& [vk, down] : state)
+    if (((d.async[vk] & 0x80) != 0) != down) pd::ApplyKey(d.async, vk, !down);
+}
+
 void InitKeys() {
   ks = KeysState{};
+  ReadCodes();
   Bool supported = False;
   XkbSetDetectableAutoRepeat(C().dpy, True, &supported);
   ReadModifierMasks();
@@ -352,6 +401,7 @@ void InitKeys() {
 }
 
 void ShutdownKeys() {
+  codesKnown = false;
   platform::SetHookShortcutsListener(nullptr);
   EndKeyboardGrab();
   UngrabAll();

@@ -154,13 +154,7 @@ class X11Test : public ::testing::Test {
   // The test client, mapped and focused by the window manager.
   Process& StartClient() {
     Process& p = Run({x11test::TestClientPath(), "field"});
-    bool focused = PumpUntil(
-        [&] {
-          for (auto& l : p.Lines())
-            if (l == "FOCUS") return true;
-          return false;
-        },
-        5000);
+    bool focused = x11test::FocusClient(p, server_.display(), 5000);
     EXPECT_TRUE(focused) << p.Output();
     // The window manager's notice of it may come a moment after the client's.
     bool inFront = PumpUntil(
@@ -490,18 +484,21 @@ TEST_F(X11Test, SynthesisedCtrlVPastesIntoTheClientEvenWithSuperHeld) {
 }
 
 TEST_F(X11Test, SetForegroundWindowActivatesThroughTheWindowManager) {
-  Process& first = StartClient();
-  HWND firstWindow = GetForegroundWindow();
-  Process& second = StartClient();
-  (void)first;
-  (void)second;
-  HWND secondWindow = GetForegroundWindow();
-  ASSERT_NE(firstWindow, secondWindow);
-  EXPECT_TRUE(SetForegroundWindow(firstWindow));
-  EXPECT_EQ(GetForegroundWindow(), firstWindow);
-  unsigned long x = platform::x11::XWindowOf(firstWindow);
-  // The window manager does it on its own time.
-  EXPECT_TRUE(PumpUntil([&] { return x11test::ActiveWindow(server_.display()) == x; }, 3000));
+  StartClient();
+  HWND first = GetForegroundWindow();
+  Process& second = Run({x11test::TestClientPath(), "second"});
+  unsigned long secondX = x11test::WaitReady(second, 5000);
+  ASSERT_NE(secondX, 0u);
+  HWND other = platform::x11::WindowFor(secondX);
+  ASSERT_NE(other, nullptr);
+  ASSERT_NE(other, first);
+  for (HWND h : {other, first}) {
+    EXPECT_TRUE(SetForegroundWindow(h));
+    EXPECT_EQ(GetForegroundWindow(), h);
+    unsigned long x = platform::x11::XWindowOf(h);
+    // The window manager does it on its own time.
+    EXPECT_TRUE(PumpUntil([&] { return x11test::ActiveWindow(server_.display()) == x; }, 3000));
+  }
 }
 
 TEST_F(X11Test, AnOlderInstancesMainFrameIsFoundByItsClassAndReachedByPosting) {

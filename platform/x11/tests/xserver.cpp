@@ -189,6 +189,18 @@ bool XServer::Start(bool wm) {
     up = n > 0;
     if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  // Its start is over once it names an active window (None at first).
+  Atom active = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
+  for (bool named = false; up && !named && Clock::now() < until + std::chrono::seconds(5);) {
+    Atom type = None;
+    int format;
+    unsigned long n = 0, after;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(dpy, DefaultRootWindow(dpy), active, 0, 1, False, AnyPropertyType, &type, &format, &n, &after, &data);
+    if (data) XFree(data);
+    named = type != None;
+    if (!named) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   XCloseDisplay(dpy);
   return up;
 }
@@ -263,6 +275,40 @@ unsigned long ActiveWindow(const std::string& display) {
   if (data) XFree(data);
   XCloseDisplay(dpy);
   return out;
+}
+
+unsigned long WaitReady(Process& client, int ms) {
+  unsigned long xid = 0;
+  PumpUntil(
+      [&] {
+        for (auto& l : client.Lines())
+          if (l.rfind("READY ", 0) == 0) xid = std::stoul(l.substr(6));
+        return xid != 0;
+      },
+      ms);
+  return xid;
+}
+
+bool FocusClient(Process& client, const std::string& display, int ms) {
+  unsigned long xid = WaitReady(client, ms);
+  if (!xid) return false;
+  auto focused = [&] {
+    for (auto& l : client.Lines())
+      if (l == "FOCUS") return true;
+    return false;
+  };
+  if (PumpUntil(focused, 1500)) return true;
+  HWND h = platform::x11::WindowFor(xid);
+  if (h) SetForegroundWindow(h);
+  if (PumpUntil(focused, 2000)) return true;
+  // As a click on it would, past the window manager.
+  if (Display* dpy = XOpenDisplay(display.c_str())) {
+    XRaiseWindow(dpy, xid);
+    XSetInputFocus(dpy, xid, RevertToParent, CurrentTime);
+    XSync(dpy, False);
+    XCloseDisplay(dpy);
+  }
+  return PumpUntil(focused, 2000);
 }
 
 std::string TestClientPath() {

@@ -76,6 +76,13 @@ class KeyHolder {
 // The window manager's active window (0: none).
 unsigned long ActiveWindow(const std::string& display);
 
+// The test client's X window once it printed READY (0 when it did not in ms).
+unsigned long WaitReady(Process& client, int ms);
+// Waits until the test client has the focus; a window manager that left it
+// behind (focus stealing prevention on a busy machine) is overruled as a user
+// would, by activating it.
+bool FocusClient(Process& client, const std::string& display, int ms);
+
 // Runs the layer's loop (X events, then our queue) until pred() or ms pass.
 bool PumpUntil(const std::function<bool()>& pred, int ms);
 // Runs the loop for ms.
