@@ -24,6 +24,7 @@
 #include "platform/gdi.h"
 #include "platform/global.h"
 #include "platform/x11.h"
+#include "html_format.h"
 #include "x11_internal.h"
 
 namespace platform::x11::detail {
