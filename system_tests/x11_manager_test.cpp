@@ -63,7 +63,7 @@ class ManagerOnX11 : public ::testing::Test {
   }
   Process& StartField() {
     Process& p = Run({x11test::TestClientPath(), "field"});
-    EXPECT_TRUE(x11test::FocusClient(p, desk_.server.display(), 5000)) << p.Output();
+    EXPECT_TRUE(x11test::FocusClient(p, desk_.server.display(), 15000)) << p.Output();
     EXPECT_TRUE(PumpUntil(
         [&] {
           DWORD pid = 0;

@@ -154,7 +154,7 @@ class X11Test : public ::testing::Test {
   // The test client, mapped and focused by the window manager.
   Process& StartClient() {
     Process& p = Run({x11test::TestClientPath(), "field"});
-    bool focused = x11test::FocusClient(p, server_.display(), 5000);
+    bool focused = x11test::FocusClient(p, server_.display(), 15000);
     EXPECT_TRUE(focused) << p.Output();
     // The window manager's notice of it may come a moment after the client's.
     bool inFront = PumpUntil(
@@ -423,6 +423,40 @@ TEST_F(X11Test, SuperVReachesTheHookAndNotTheFocusedWindow) {
   ASSERT_TRUE(PumpUntil([&] { return Printed(client, "KEY x none"); }, 4000)) << client.Output();
   for (auto& l : client.Lines()) EXPECT_EQ(l.find("KEY v"), std::string::npos) << l;
   EXPECT_TRUE(platform::x11::FailedGrabs().empty());
+  UnhookWindowsHookEx(hook);
+}
+
+LRESULT PassEverything(int code, WPARAM vk, LPARAM flags) {
+  bool win = (GetKeyState(VK_LWIN) & 0x8000) || (GetKeyState(VK_RWIN) & 0x8000);
+  hookKeys.push_back({static_cast<int>(vk), win});
+  return CallNextHookEx(nullptr, code, vk, flags);
+}
+
+TEST_F(X11Test, AGrabbedKeyNoHookSwallowsGoesOnToTheFocusedWindow) {
+  Process& client = StartClient();
+  hookKeys.clear();
+  HHOOK hook = SetWindowsHookExA(WH_KEYBOARD, &PassEverything, GetModuleHandleW(nullptr), 0);
+  ASSERT_NE(hook, nullptr);
+  Run({kXdotool, "key", "super+v"});
+  EXPECT_TRUE(PumpUntil([&] { return Printed(client, "KEY v super+"); }, 4000)) << client.Output();
+  EXPECT_FALSE(hookKeys.empty());
+  UnhookWindowsHookEx(hook);
+}
+
+TEST_F(X11Test, TheShortcutIsSeenWithNumLockAndCapsLockOn) {
+  StartClient();
+  hookKeys.clear();
+  HHOOK hook = SetWindowsHookExA(WH_KEYBOARD, &SwallowWinV, GetModuleHandleW(nullptr), 0);
+  ASSERT_NE(hook, nullptr);
+  Process& locks = Run({kXdotool, "key", "Num_Lock", "Caps_Lock", "super+v", "Caps_Lock", "Num_Lock"});
+  ASSERT_TRUE(PumpUntil([&] { return !locks.running(); }, 4000));
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        for (auto& k : hookKeys)
+          if (k.first == 'V' && k.second) return true;
+        return false;
+      },
+      3000));
   UnhookWindowsHookEx(hook);
 }
 

@@ -61,7 +61,6 @@ Process Process::Run(const std::vector<std::string>& argv, const std::string& di
     if (getppid() != parent) _exit(127);
     dup2(out[1], 1);
     dup2(input ? in[0] : devnull, 0);
-    dup2(devnull, 2);
     execve(args[0], args.data(), envp.data());
     _exit(127);
   }
@@ -189,20 +188,27 @@ bool XServer::Start(bool wm) {
     up = n > 0;
     if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  // Its start is over once it names an active window (None at first).
-  Atom active = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
-  for (bool named = false; up && !named && Clock::now() < until + std::chrono::seconds(5);) {
-    Atom type = None;
-    int format;
-    unsigned long n = 0, after;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(dpy, DefaultRootWindow(dpy), active, 0, 1, False, AnyPropertyType, &type, &format, &n, &after, &data);
-    if (data) XFree(data);
-    named = type != None;
-    if (!named) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // It may still drop the map requests of its first moments: it is ready
+  // once it maps a window that asks (asked again until it does).
+  bool manages = false;
+  if (up) {
+    Window probe = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 10, 10, 0, 0, 0);
+    auto probeUntil = Clock::now() + std::chrono::seconds(10);
+    while (!manages && Clock::now() < probeUntil) {
+      XMapWindow(dpy, probe);
+      XSync(dpy, False);
+      for (int i = 0; i < 20 && !manages; ++i) {
+        XWindowAttributes a{};
+        XGetWindowAttributes(dpy, probe, &a);
+        manages = a.map_state == IsViewable;
+        if (!manages) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    XDestroyWindow(dpy, probe);
+    XSync(dpy, False);
   }
   XCloseDisplay(dpy);
-  return up;
+  return up && manages;
 }
 
 void XServer::Stop() {

@@ -76,7 +76,8 @@ class KeyHolder {
 // The window manager's active window (0: none).
 unsigned long ActiveWindow(const std::string& display);
 
-// The test client's X window once it printed READY (0 when it did not in ms).
+// The test client's X window once it printed READY (0 when it did not in
+// ms); a window manager still starting on a busy machine maps it late.
 unsigned long WaitReady(Process& client, int ms);
 // Waits until the test client has the focus; a window manager that left it
 // behind (focus stealing prevention on a busy machine) is overruled as a user
