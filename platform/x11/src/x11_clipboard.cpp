@@ -1,0 +1,785 @@
+// The CLIPBOARD selection and the layer's clipboard.
+//
+// When another client takes the selection, its targets are read at once,
+// each with a bounded wait, and put on the layer's clipboard with the
+// owner's X window as the owner; closing the clipboard walks the viewer
+// chain, so every viewer gets WM_DRAWCLIPBOARD. When one of our windows puts
+// data on the layer's clipboard (OleSetClipboard), a viewer of ours that
+// sits at the end of the chain takes the selection and serves the same
+// targets back from it, large ones in increments.
+#include <X11/Xatom.h>
+#include <X11/extensions/Xfixes.h>
+#include <png.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "../../src/desktop_internal.h"
+#include "platform/atoms.h"
+#include "platform/clipboard.h"
+#include "platform/clipformats.h"
+#include "platform/gdi.h"
+#include "platform/global.h"
+#include "platform/x11.h"
+#include "html_format.h"
+#include "x11_internal.h"
+
+namespace platform::x11::detail {
+namespace {
+
+namespace pd = platform::detail;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kMaxSelectionBytes = std::size_t(64) << 20;
+constexpr std::size_t kMaxTargets = 512;
+constexpr auto kIncrIdleLimit = std::chrono::milliseconds(kReadTimeoutMs);
+constexpr auto kIncrTotalLimit = std::chrono::seconds(10);
+
+struct Formats {
+  UINT html = 0, rtf = 0, csv = 0, tag = 0;
+};
+
+// An increment transfer we serve to one requestor.
+struct Outgoing {
+  Window requestor = 0;
+  Atom property = 0;
+  Atom type = 0;
+  std::vector<unsigned char> data;
+  std::size_t offset = 0;
+  Clock::time_point started;
+};
+
+struct ClipState {
+  Formats f;
+  HWND viewer = nullptr;
+  HWND nextViewer = nullptr;
+  bool owning = false;  // we hold CLIPBOARD
+  Time ownedSince = CurrentTime;
+  bool mirroring = false;  // we are putting another client's data on the layer's clipboard
+  std::vector<Outgoing> outgoing;
+};
+
+ClipState cs;
+
+Display* Dpy() { return C().dpy; }
+const Atoms& A() { return C().a; }
+
+// ---- Reading another client's selection ---------------------------------------
+
+// Waits for an event of `type` on our window, answering requests made of us
+// meanwhile; false at the deadline.
+bool WaitOwnEvent(int type, Clock::time_point deadline, XEvent* out, Atom property = None);
+
+void ServeRequest(const XSelectionRequestEvent& req);
+
+bool ReadProperty(Window w, Atom prop, bool remove, std::vector<unsigned char>* out, Atom* type, int* format) {
+  out->clear();
+  Atom at = None;
+  int fmt = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  Trap trap;
+  int r = XGetWindowProperty(Dpy(), w, prop, 0, static_cast<long>(kMaxSelectionBytes / 4), remove ? True : False,
+                             AnyPropertyType, &at, &fmt, &n, &after, &data);
+  bool failed = trap.Failed();
+  if (r != Success || failed || at == None) {
+    if (data) XFree(data);
+    return false;
+  }
+  std::size_t unit = fmt == 32 ? sizeof(long) : fmt == 16 ? sizeof(short) : 1;
+  if (data && n) {
+    if (fmt == 32) {
+      // 32-bit items arrive as longs; hand them on as 32-bit values.
+      const long* v = reinterpret_cast<const long*>(data);
+      out->resize(n * 4);
+      for (unsigned long i = 0; i < n; ++i) {
+        std::uint32_t x = static_cast<std::uint32_t>(v[i]);
+        std::memcpy(out->data() + i * 4, &x, 4);
+      }
+    } else {
+      out->assign(data, data + n * unit);
+    }
+  }
+  if (data) XFree(data);
+  *type = at;
+  *format = fmt;
+  return true;
+}
+
+// One target of the CLIPBOARD selection; false when the owner refuses, goes
+// away or does not answer in time.
+bool Fetch(Atom target, Time time, std::vector<unsigned char>* out, Atom* type) {
+  out->clear();
+  Atom prop = A().property;
+  XDeleteProperty(Dpy(), C().own, prop);
+  XConvertSelection(Dpy(), A().clipboard, target, prop, C().own, time);
+  XFlush(Dpy());
+  XEvent ev;
+  auto deadline = Clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+  if (!WaitOwnEvent(SelectionNotify, deadline, &ev)) return false;
+  if (ev.xselection.property == None) return false;
+  int format = 0;
+  if (!ReadProperty(C().own, prop, true, out, type, &format)) return false;
+  if (*type != A().incr) return true;
+  // Increments: each new value of the property is the next piece; an empty
+  // one ends the transfer.
+  out->clear();
+  auto hardStop = Clock::now() + kIncrTotalLimit;
+  for (;;) {
+    auto idle = std::min(Clock::now() + kIncrIdleLimit, hardStop);
+    if (!WaitOwnEvent(PropertyNotify, idle, &ev, prop)) return false;
+    std::vector<unsigned char> piece;
+    Atom pieceType = None;
+    if (!ReadProperty(C().own, prop, true, &piece, &pieceType, &format)) continue;
+    if (piece.empty()) {
+      *type = pieceType;
+      return true;
+    }
+    if (out->size() + piece.size() > kMaxSelectionBytes) return false;
+    out->insert(out->end(), piece.begin(), piece.end());
+  }
+}
+
+bool WaitOwnEvent(int type, Clock::time_point deadline, XEvent* out, Atom property) {
+  for (;;) {
+    XEvent ev;
+    while (XCheckTypedWindowEvent(Dpy(), C().own, SelectionRequest, &ev)) ServeRequest(ev.xselectionrequest);
+    while (XCheckTypedWindowEvent(Dpy(), C().own, type, &ev)) {
+      if (type == PropertyNotify && (ev.xproperty.atom != property || ev.xproperty.state != PropertyNewValue)) continue;
+      *out = ev;
+      return true;
+    }
+    auto now = Clock::now();
+    if (now >= deadline) return false;
+    pollfd p{ConnectionNumber(Dpy()), POLLIN, 0};
+    int ms = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count());
+    poll(&p, 1, std::max(1, std::min(ms, 50)));
+  }
+}
+
+// ---- Conversions ---------------------------------------------------------------
+
+std::vector<BYTE> Utf16Block(const std::wstring& text) {
+  std::u16string u = WideToUtf16(text);
+  std::vector<BYTE> out((u.size() + 1) * 2, 0);
+  std::memcpy(out.data(), u.data(), u.size() * 2);
+  return out;
+}
+
+std::wstring Latin1ToWide(const std::vector<unsigned char>& b) {
+  std::wstring out;
+  for (unsigned char c : b) out.push_back(static_cast<wchar_t>(c));
+  return out;
+}
+
+std::string Utf8Of(const std::vector<unsigned char>& bytes) {
+  // Some producers hand HTML over as UTF-16 with a byte-order mark.
+  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    std::u16string u((bytes.size() - 2) / 2, u'\0');
+    std::memcpy(u.data(), bytes.data() + 2, u.size() * 2);
+    return WideToUtf8(Utf16ToWide(u.data(), u.size()));
+  }
+  std::size_t start = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
+  return std::string(bytes.begin() + static_cast<long>(start), bytes.end());
+}
+
+std::string StripNuls(std::string s) {
+  while (!s.empty() && s.back() == '\0') s.pop_back();
+  return s;
+}
+
+std::size_t FindNoCase(const std::string& hay, const std::string& needle, std::size_t from = 0) {
+  auto it = std::search(hay.begin() + static_cast<long>(std::min(from, hay.size())), hay.end(), needle.begin(),
+                        needle.end(), [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
+                                                                  std::tolower(static_cast<unsigned char>(b)); });
+  return it == hay.end() ? std::string::npos : static_cast<std::size_t>(it - hay.begin());
+}
+
+}  // namespace
+
+// "HTML Format": the header with the offsets of the whole document and of
+// the fragment, around the producer's HTML.
+std::string BuildHtmlFormat(const std::string& htmlIn) {
+  std::string html = StripNuls(htmlIn);
+  std::string doc;
+  std::size_t fragStart = 0, fragEnd = 0;
+  const std::string kStart = "<!--StartFragment-->", kEnd = "<!--EndFragment-->";
+  std::size_t s = FindNoCase(html, kStart), e = FindNoCase(html, kEnd);
+  if (s != std::string::npos && e != std::string::npos && e >= s + kStart.size()) {
+    doc = html;
+    fragStart = s + kStart.size();
+    fragEnd = e;
+  } else {
+    std::size_t body = FindNoCase(html, "<body");
+    std::size_t bodyOpen = body == std::string::npos ? body : html.find('>', body);
+    std::size_t bodyClose = FindNoCase(html, "</body");
+    if (bodyOpen != std::string::npos && bodyClose != std::string::npos && bodyClose > bodyOpen) {
+      doc = html.substr(0, bodyOpen + 1) + kStart + html.substr(bodyOpen + 1, bodyClose - bodyOpen - 1) + kEnd +
+            html.substr(bodyClose);
+      fragStart = bodyOpen + 1 + kStart.size();
+      fragEnd = bodyClose + kStart.size();
+    } else {
+      std::string head = "<html><body>\r\n" + kStart;
+      doc = head + html + kEnd + "\r\n</body>\r\n</html>";
+      fragStart = head.size();
+      fragEnd = head.size() + html.size();
+    }
+  }
+  char header[200];
+  const char* fmt =
+      "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\nEndFragment:%010zu\r\n";
+  int len = std::snprintf(header, sizeof header, fmt, std::size_t(0), std::size_t(0), std::size_t(0), std::size_t(0));
+  std::size_t h = static_cast<std::size_t>(len);
+  std::snprintf(header, sizeof header, fmt, h, h + doc.size(), h + fragStart, h + fragEnd);
+  return std::string(header) + doc;
+}
+
+// text/html from "HTML Format": the document the header points at.
+std::string HtmlFromHtmlFormat(const std::string& in) {
+  std::string s = StripNuls(in);
+  auto number = [&](const char* key) -> long long {
+    std::size_t p = s.find(key);
+    if (p == std::string::npos || p > 1024) return -1;
+    return std::strtoll(s.c_str() + p + std::strlen(key), nullptr, 10);
+  };
+  long long start = number("StartHTML:"), end = number("EndHTML:");
+  if (start < 0 || end < 0) {
+    start = number("StartFragment:");
+    end = number("EndFragment:");
+  }
+  if (start >= 0 && end >= start && static_cast<std::size_t>(end) <= s.size())
+    return s.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+  std::size_t lt = s.find('<');
+  return lt == std::string::npos ? std::string() : s.substr(lt);
+}
+
+namespace {
+
+struct PngReader {
+  const std::vector<unsigned char>* data;
+  std::size_t pos;
+};
+
+void PngRead(png_structp png, png_bytep out, png_size_t n) {
+  auto* r = static_cast<PngReader*>(png_get_io_ptr(png));
+  if (r->pos + n > r->data->size()) png_error(png, "truncated");
+  std::memcpy(out, r->data->data() + r->pos, n);
+  r->pos += n;
+}
+
+// A packed 32-bit bitmap from PNG bytes; empty for anything libpng or the
+// bitmap bounds refuse.
+std::vector<BYTE> DibFromPng(const std::vector<unsigned char>& bytes) {
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8)) return {};
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (!png) return {};
+  png_infop info = png_create_info_struct(png);
+  BitmapPixels px;
+  std::vector<png_bytep> rows;
+  std::vector<BYTE> rgba;
+  if (!info || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    return {};
+  }
+  PngReader reader{&bytes, 0};
+  png_set_read_fn(png, &reader, &PngRead);
+  png_set_user_limits(png, static_cast<png_uint_32>(kMaxBitmapSide), static_cast<png_uint_32>(kMaxBitmapSide));
+  png_read_info(png, info);
+  png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+  if (static_cast<std::uint64_t>(w) * h > kMaxBitmapPixels) png_error(png, "too large");
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  rgba.resize(static_cast<std::size_t>(w) * h * 4);
+  rows.resize(h);
+  for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgba.data() + static_cast<std::size_t>(y) * w * 4;
+  png_read_image(png, rows.data());
+  png_destroy_read_struct(&png, &info, nullptr);
+  px.width = static_cast<LONG>(w);
+  px.height = static_cast<LONG>(h);
+  px.argb.resize(static_cast<std::size_t>(w) * h);
+  for (std::size_t i = 0; i < px.argb.size(); ++i) {
+    const BYTE* p = rgba.data() + i * 4;
+    px.argb[i] = (std::uint32_t(p[3]) << 24) | (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
+    if (p[3] != 0xFF) px.hasAlpha = true;
+  }
+  HBITMAP bmp = CreateBitmapFromPixels(px);
+  if (!bmp) return {};
+  std::vector<BYTE> dib = PackedDibFromBitmap(bmp, 32);
+  DeleteObject(bmp);
+  return dib;
+}
+
+void PngWrite(png_structp png, png_bytep data, png_size_t n) {
+  auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + n);
+}
+void PngFlush(png_structp) {}
+
+std::vector<unsigned char> PngFromDib(const std::vector<BYTE>& dib) {
+  HBITMAP bmp = BitmapFromPackedDib(dib.data(), dib.size());
+  if (!bmp) return {};
+  BitmapPixels px;
+  bool ok = ReadBitmapPixels(bmp, &px);
+  DeleteObject(bmp);
+  if (!ok || px.width <= 0 || px.height <= 0) return {};
+  std::vector<unsigned char> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (!png) return {};
+  png_infop info = png_create_info_struct(png);
+  std::vector<BYTE> row(static_cast<std::size_t>(px.width) * 4);
+  if (!info || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    return {};
+  }
+  png_set_write_fn(png, &out, &PngWrite, &PngFlush);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(px.width), static_cast<png_uint_32>(px.height), 8,
+               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, 1);
+  png_write_info(png, info);
+  for (LONG y = 0; y < px.height; ++y) {
+    for (LONG x = 0; x < px.width; ++x) {
+      std::uint32_t v = px.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(px.width) + static_cast<std::size_t>(x)];
+      BYTE* p = row.data() + x * 4;
+      p[0] = static_cast<BYTE>(v >> 16);
+      p[1] = static_cast<BYTE>(v >> 8);
+      p[2] = static_cast<BYTE>(v);
+      p[3] = px.hasAlpha ? static_cast<BYTE>(v >> 24) : 0xFF;
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+// A BMP file is a packed bitmap behind a 14-byte file header.
+std::vector<BYTE> DibFromBmp(const std::vector<unsigned char>& bytes) {
+  if (bytes.size() < 14 + 40 || bytes[0] != 'B' || bytes[1] != 'M') return {};
+  std::vector<BYTE> dib(bytes.begin() + 14, bytes.end());
+  DibLayout layout;
+  return ParsePackedDib(dib.data(), dib.size(), &layout) ? dib : std::vector<BYTE>{};
+}
+
+std::vector<unsigned char> BmpFromDib(const std::vector<BYTE>& dib) {
+  DibLayout layout;
+  if (!ParsePackedDib(dib.data(), dib.size(), &layout)) return {};
+  std::vector<unsigned char> out(14, 0);
+  std::uint32_t size = static_cast<std::uint32_t>(14 + dib.size());
+  std::uint32_t offset = static_cast<std::uint32_t>(14 + layout.bitsOffset);
+  out[0] = 'B';
+  out[1] = 'M';
+  std::memcpy(&out[2], &size, 4);
+  std::memcpy(&out[10], &offset, 4);
+  out.insert(out.end(), dib.begin(), dib.end());
+  return out;
+}
+
+std::vector<BYTE> WithNul(const std::vector<unsigned char>& b) {
+  std::vector<BYTE> out(b.begin(), b.end());
+  out.push_back(0);
+  return out;
+}
+
+// ---- Another client took the selection ----------------------------------------
+
+struct Incoming {
+  UINT format;
+  std::vector<BYTE> bytes;
+};
+
+// The owner's targets as our formats, each read now (one text, one image).
+std::vector<Incoming> ReadOwner(Time time) {
+  std::vector<Incoming> out;
+  std::vector<unsigned char> bytes;
+  Atom type = None;
+  if (!Fetch(A().targets, time, &bytes, &type) || type != XA_ATOM) return out;
+  std::vector<Atom> targets;
+  for (std::size_t i = 0; i + 4 <= bytes.size() && targets.size() < kMaxTargets; i += 4) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + i, 4);
+    targets.push_back(v);
+  }
+  auto has = [&](Atom a) { return std::find(targets.begin(), targets.end(), a) != targets.end(); };
+  bool gaveUp = false;  // an owner that did not answer once is not asked again
+  auto get = [&](Atom target, std::vector<unsigned char>* data) {
+    if (gaveUp) return false;
+    Atom t = None;
+    auto before = Clock::now();
+    bool ok = Fetch(target, time, data, &t);
+    if (!ok && Clock::now() - before >= std::chrono::milliseconds(kReadTimeoutMs)) gaveUp = true;
+    return ok;
+  };
+  // In the order Windows producers list them: the tag first, so that a
+  // capture recognises our own data whatever else it holds.
+  if (has(A().tagTarget) && get(A().tagTarget, &bytes)) out.push_back({cs.f.tag, std::vector<BYTE>(bytes.begin(), bytes.end())});
+  for (Atom t : {A().utf8String, A().textPlainUtf8, A().string, A().text}) {
+    if (!has(t) || !get(t, &bytes)) continue;
+    std::string text(bytes.begin(), bytes.end());
+    std::wstring wide = t == A().string ? Latin1ToWide(bytes) : Utf8ToWide(StripNuls(text));
+    out.push_back({CF_UNICODETEXT, Utf16Block(wide)});
+    break;
+  }
+  if (has(A().textHtml) && get(A().textHtml, &bytes)) {
+    std::string h = BuildHtmlFormat(Utf8Of(bytes));
+    out.push_back({cs.f.html, WithNul(std::vector<unsigned char>(h.begin(), h.end()))});
+  }
+  for (Atom t : {A().textRtf, A().appRtf}) {
+    if (has(t) && get(t, &bytes)) {
+      std::string r = StripNuls(std::string(bytes.begin(), bytes.end()));
+      out.push_back({cs.f.rtf, WithNul(std::vector<unsigned char>(r.begin(), r.end()))});
+      break;
+    }
+  }
+  if (has(A().textCsv) && get(A().textCsv, &bytes)) {
+    std::string r = StripNuls(std::string(bytes.begin(), bytes.end()));
+    out.push_back({cs.f.csv, WithNul(std::vector<unsigned char>(r.begin(), r.end()))});
+  }
+  std::vector<BYTE> dib;
+  if (has(A().imageBmp) && get(A().imageBmp, &bytes)) dib = DibFromBmp(bytes);
+  if (dib.empty() && has(A().imagePng) && get(A().imagePng, &bytes)) dib = DibFromPng(bytes);
+  if (!dib.empty()) out.push_back({CF_DIB, std::move(dib)});
+  return out;
+}
+
+void Mirror(Window owner, Time time) {
+  std::vector<Incoming> data = ReadOwner(time);
+  HWND ownerHwnd = HandleFor(owner);
+  cs.mirroring = true;
+  if (OpenClipboard(ownerHwnd)) {
+    EmptyClipboard();
+    for (Incoming& in : data) {
+      HGLOBAL h = GlobalFromBytes(in.bytes.data(), in.bytes.size());
+      if (h && !SetClipboardData(in.format, h)) GlobalFree(h);
+    }
+    CloseClipboard();  // walks the viewer chain
+  }
+  cs.mirroring = false;
+}
+
+// ---- We hold the selection ------------------------------------------------------
+
+std::vector<BYTE> OurFormat(UINT format) {
+  std::vector<BYTE> out;
+  if (!OpenClipboard(cs.viewer)) return out;
+  HANDLE h = GetClipboardData(format);
+  if (h) {
+    const BYTE* p = static_cast<const BYTE*>(GlobalLock(h));
+    if (p) out.assign(p, p + GlobalSize(h));
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return out;
+}
+
+std::string OurText() {
+  std::vector<BYTE> b = OurFormat(CF_UNICODETEXT);
+  std::size_t units = b.size() / 2;
+  std::u16string u(units, u'\0');
+  if (units) std::memcpy(u.data(), b.data(), units * 2);
+  std::size_t nul = u.find(u'\0');
+  if (nul != std::u16string::npos) u.resize(nul);
+  return WideToUtf8(Utf16ToWide(u.data(), u.size()));
+}
+
+std::vector<Atom> OurTargets() {
+  std::vector<Atom> out{A().targets, A().timestamp};
+  bool text = IsClipboardFormatAvailable(CF_UNICODETEXT) || IsClipboardFormatAvailable(CF_TEXT);
+  if (text) {
+    for (Atom a : {A().utf8String, A().textPlainUtf8, A().textPlain, A().string, A().text}) out.push_back(a);
+  }
+  if (cs.f.html && IsClipboardFormatAvailable(cs.f.html)) out.push_back(A().textHtml);
+  if (cs.f.rtf && IsClipboardFormatAvailable(cs.f.rtf)) {
+    out.push_back(A().textRtf);
+    out.push_back(A().appRtf);
+  }
+  if (IsClipboardFormatAvailable(CF_DIB)) {
+    out.push_back(A().imagePng);
+    out.push_back(A().imageBmp);
+  }
+  if (cs.f.csv && IsClipboardFormatAvailable(cs.f.csv)) out.push_back(A().textCsv);
+  if (cs.f.tag && IsClipboardFormatAvailable(cs.f.tag)) out.push_back(A().tagTarget);
+  return out;
+}
+
+std::string StripTrailingNul(const std::vector<BYTE>& b) { return StripNuls(std::string(b.begin(), b.end())); }
+
+// The bytes of one target and their type; false when we cannot give it.
+bool Render(Atom target, std::vector<unsigned char>* data, Atom* type, int* format) {
+  *format = 8;
+  auto set = [&](const std::string& s, Atom t) {
+    data->assign(s.begin(), s.end());
+    *type = t;
+    return true;
+  };
+  if (target == A().utf8String || target == A().textPlainUtf8 || target == A().textPlain || target == A().text) {
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT) && !IsClipboardFormatAvailable(CF_TEXT)) return false;
+    return set(OurText(), target == A().text ? A().utf8String : target);
+  }
+  if (target == A().string) {
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT) && !IsClipboardFormatAvailable(CF_TEXT)) return false;
+    std::wstring w = Utf8ToWide(OurText());
+    std::string latin;
+    for (wchar_t c : w) latin.push_back(c < 256 ? static_cast<char>(c) : '?');
+    return set(latin, XA_STRING);
+  }
+  if (target == A().textHtml && cs.f.html && IsClipboardFormatAvailable(cs.f.html))
+    return set(HtmlFromHtmlFormat(StripTrailingNul(OurFormat(cs.f.html))), A().textHtml);
+  if ((target == A().textRtf || target == A().appRtf) && cs.f.rtf && IsClipboardFormatAvailable(cs.f.rtf))
+    return set(StripTrailingNul(OurFormat(cs.f.rtf)), target);
+  if (target == A().textCsv && cs.f.csv && IsClipboardFormatAvailable(cs.f.csv))
+    return set(StripTrailingNul(OurFormat(cs.f.csv)), target);
+  if (target == A().tagTarget && cs.f.tag && IsClipboardFormatAvailable(cs.f.tag)) {
+    std::vector<BYTE> b = OurFormat(cs.f.tag);
+    data->assign(b.begin(), b.end());
+    *type = target;
+    return true;
+  }
+  if ((target == A().imagePng || target == A().imageBmp) && IsClipboardFormatAvailable(CF_DIB)) {
+    std::vector<BYTE> dib = OurFormat(CF_DIB);
+    *data = target == A().imagePng ? PngFromDib(dib) : BmpFromDib(dib);
+    *type = target;
+    return !data->empty();
+  }
+  return false;
+}
+
+std::size_t ChunkSize() {
+  long max = XExtendedMaxRequestSize(Dpy());
+  if (max <= 0) max = XMaxRequestSize(Dpy());
+  std::size_t bytes = static_cast<std::size_t>(max) * 4;
+  return std::min<std::size_t>(256 * 1024, bytes > 8192 ? bytes - 4096 : 4096);
+}
+
+// Any target we answer, as property data: 32-bit items as longs, the way
+// Xlib takes them.
+bool Answer(Atom target, std::vector<unsigned char>* data, Atom* type, int* format) {
+  auto longs = [&](const std::vector<long>& v, Atom t) {
+    data->resize(v.size() * sizeof(long));
+    if (!v.empty()) std::memcpy(data->data(), v.data(), data->size());
+    *type = t;
+    *format = 32;
+    return true;
+  };
+  if (target == A().targets) {
+    std::vector<Atom> t = OurTargets();
+    t.push_back(A().multiple);
+    return longs(std::vector<long>(t.begin(), t.end()), XA_ATOM);
+  }
+  if (target == A().timestamp) return longs({static_cast<long>(cs.ownedSince)}, XA_INTEGER);
+  return Render(target, data, type, format);
+}
+
+void Put(Window w, Atom property, Atom type, int format, const std::vector<unsigned char>& data) {
+  int n = static_cast<int>(format == 32 ? data.size() / sizeof(long) : data.size());
+  XChangeProperty(Dpy(), w, property, type, format, PropModeReplace, data.data(), n);
+}
+
+void ServeRequest(const XSelectionRequestEvent& req) {
+  XSelectionEvent reply{};
+  reply.type = SelectionNotify;
+  reply.display = req.display;
+  reply.requestor = req.requestor;
+  reply.selection = req.selection;
+  reply.target = req.target;
+  reply.time = req.time;
+  reply.property = None;
+  Atom property = req.property == None ? req.target : req.property;
+  bool ours = cs.owning && req.selection == A().clipboard &&
+              (req.time == CurrentTime || cs.ownedSince == CurrentTime || req.time >= cs.ownedSince);
+  Trap trap;
+  if (ours && req.target == A().multiple) {
+    // Several targets at once (clipboard managers ask so): pairs of target
+    // and property; a pair we cannot fill gets None as its property.
+    std::vector<unsigned char> bytes;
+    Atom type = None;
+    int format = 0;
+    if (req.property != None && ReadProperty(req.requestor, req.property, false, &bytes, &type, &format) && format == 32) {
+      std::vector<long> pairs;
+      for (std::size_t i = 0; i + 4 <= bytes.size() && pairs.size() < 2 * kMaxTargets; i += 4) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, bytes.data() + i, 4);
+        pairs.push_back(static_cast<long>(v));
+      }
+      for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
+        std::vector<unsigned char> data;
+        Atom t = None;
+        int f = 8;
+        Atom target = static_cast<Atom>(pairs[i]);
+        if (target != A().multiple && pairs[i + 1] != None && Answer(target, &data, &t, &f) && data.size() <= ChunkSize())
+          Put(req.requestor, static_cast<Atom>(pairs[i + 1]), t, f, data);
+        else
+          pairs[i + 1] = None;
+      }
+      XChangeProperty(Dpy(), req.requestor, req.property, A().atomPair, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(pairs.data()), static_cast<int>(pairs.size()));
+      reply.property = req.property;
+    }
+  } else if (ours) {
+    std::vector<unsigned char> data;
+    Atom type = None;
+    int format = 8;
+    if (Answer(req.target, &data, &type, &format)) {
+      if (format == 8 && data.size() > ChunkSize()) {
+        // Too large for one request: the requestor takes it in pieces.
+        long total = static_cast<long>(data.size());
+        XSelectInput(Dpy(), req.requestor, StructureNotifyMask | PropertyChangeMask);
+        XChangeProperty(Dpy(), req.requestor, property, A().incr, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&total), 1);
+        auto now = Clock::now();
+        cs.outgoing.erase(std::remove_if(cs.outgoing.begin(), cs.outgoing.end(),
+                                         [&](const Outgoing& o) { return now - o.started > kIncrTotalLimit; }),
+                          cs.outgoing.end());
+        cs.outgoing.push_back(Outgoing{req.requestor, property, type, std::move(data), 0, now});
+      } else {
+        Put(req.requestor, property, type, format, data);
+      }
+      reply.property = property;
+    }
+  }
+  XSendEvent(Dpy(), req.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
+  trap.Failed();
+}
+
+bool ContinueIncr(const XPropertyEvent& ev) {
+  if (ev.state != PropertyDelete) return false;
+  for (auto it = cs.outgoing.begin(); it != cs.outgoing.end(); ++it) {
+    if (it->requestor != ev.window || it->property != ev.atom) continue;
+    std::size_t n = std::min(ChunkSize(), it->data.size() - it->offset);
+    Trap trap;
+    XChangeProperty(Dpy(), it->requestor, it->property, it->type, 8, PropModeReplace,
+                    it->data.data() + it->offset, static_cast<int>(n));
+    bool failed = trap.Failed();
+    it->offset += n;
+    if (n == 0 || failed) cs.outgoing.erase(it);  // the empty piece ends it
+    return true;
+  }
+  return false;
+}
+
+// A server timestamp for taking the selection: a zero-length append to our
+// own window reports the time.
+Time ServerTime() {
+  XChangeProperty(Dpy(), C().own, A().property, XA_STRING, 8, PropModeAppend, nullptr, 0);
+  XFlush(Dpy());
+  XEvent ev;
+  auto deadline = Clock::now() + std::chrono::milliseconds(200);
+  for (;;) {
+    if (XCheckTypedWindowEvent(Dpy(), C().own, PropertyNotify, &ev) && ev.xproperty.atom == A().property)
+      return ev.xproperty.time;
+    if (Clock::now() >= deadline) return CurrentTime;
+    pollfd p{ConnectionNumber(Dpy()), POLLIN, 0};
+    poll(&p, 1, 5);
+  }
+}
+
+void TakeSelection() {
+  Time t = ServerTime();
+  XSetSelectionOwner(Dpy(), A().clipboard, C().own, t);
+  cs.owning = XGetSelectionOwner(Dpy(), A().clipboard) == C().own;
+  cs.ownedSince = t;
+  XFlush(Dpy());
+  KickIfQueued();
+}
+
+bool OwnerIsOurs() {
+  HWND owner = GetClipboardOwner();
+  if (!owner) return false;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(owner, &pid);
+  return pid == C().ownPid;
+}
+
+LRESULT ViewerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_DRAWCLIPBOARD:
+      if (!cs.mirroring && Connected() && OwnerIsOurs()) TakeSelection();
+      if (cs.nextViewer && IsWindow(cs.nextViewer)) SendMessageW(cs.nextViewer, msg, wParam, lParam);
+      return 0;
+    case WM_CHANGECBCHAIN:
+      if (reinterpret_cast<HWND>(wParam) == cs.nextViewer) cs.nextViewer = reinterpret_cast<HWND>(lParam);
+      else if (cs.nextViewer && IsWindow(cs.nextViewer)) SendMessageW(cs.nextViewer, msg, wParam, lParam);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+// Hands our data to a running clipboard manager, which then keeps it after
+// we end; waits a bounded time, serving the manager's requests meanwhile.
+void HandOff() {
+  if (!cs.owning || XGetSelectionOwner(Dpy(), A().clipboard) != C().own) return;
+  if (XGetSelectionOwner(Dpy(), A().clipboardManager) == None) return;
+  XConvertSelection(Dpy(), A().clipboardManager, A().saveTargets, None, C().own, cs.ownedSince);
+  XFlush(Dpy());
+  XEvent ev;
+  WaitOwnEvent(SelectionNotify, Clock::now() + std::chrono::seconds(2), &ev);
+}
+
+}  // namespace
+
+void InitClipboard() {
+  cs = ClipState{};
+  cs.f.html = RegisterClipboardFormatW(L"HTML Format");
+  cs.f.rtf = RegisterClipboardFormatW(L"Rich Text Format");
+  cs.f.csv = RegisterClipboardFormatW(L"Csv");
+  cs.f.tag = RegisterClipboardFormatW(L"Pastiq Tag");
+  if (C().xfixes) {
+    XFixesSelectSelectionInput(Dpy(), C().root, A().clipboard, XFixesSetSelectionOwnerNotifyMask);
+  }
+  cs.viewer = platform::CreateToolkitWindow(L"PastiqSelectionViewer", L"", nullptr, &ViewerProc);
+  cs.nextViewer = SetClipboardViewer(cs.viewer);
+  Window owner = XGetSelectionOwner(Dpy(), A().clipboard);
+  if (owner != None && owner != C().own) Mirror(owner, CurrentTime);
+}
+
+void ShutdownClipboard() {
+  HandOff();
+  if (cs.viewer) {
+    ChangeClipboardChain(cs.viewer, cs.nextViewer);
+    DestroyWindow(cs.viewer);
+  }
+  if (cs.owning && XGetSelectionOwner(Dpy(), A().clipboard) == C().own)
+    XSetSelectionOwner(Dpy(), A().clipboard, None, cs.ownedSince);
+  cs = ClipState{};
+}
+
+bool OnClipboardEvent(XEvent& ev) {
+  if (C().xfixes && ev.type == C().xfixesEvent + XFixesSelectionNotify) {
+    auto& n = reinterpret_cast<XFixesSelectionNotifyEvent&>(ev);
+    if (n.selection != A().clipboard) return true;
+    if (n.owner == C().own || n.owner == None) return true;  // ours, or gone: the data stays
+    cs.owning = false;
+    // A newer change already waiting makes this owner's data stale.
+    XEvent next;
+    if (XCheckTypedEvent(Dpy(), C().xfixesEvent + XFixesSelectionNotify, &next)) {
+      XPutBackEvent(Dpy(), &next);
+      auto& m = reinterpret_cast<XFixesSelectionNotifyEvent&>(next);
+      if (m.selection == A().clipboard && m.owner != None && m.owner != C().own) return true;
+    }
+    Mirror(n.owner, n.selection_timestamp);
+    return true;
+  }
+  switch (ev.type) {
+    case SelectionRequest:
+      ServeRequest(ev.xselectionrequest);
+      return true;
+    case SelectionClear:
+      if (ev.xselectionclear.selection == A().clipboard) cs.owning = false;
+      return true;
+    case SelectionNotify:
+      return ev.xselection.requestor == C().own;  // a late answer to a read that gave up
+    case PropertyNotify:
+      return ContinueIncr(ev.xproperty);
+    default:
+      return false;
+  }
+}
+
+}  // namespace platform::x11::detail

@@ -1,0 +1,155 @@
+// The clipboard manager and the hook library on the X11 backend, with real
+// clients of a private display.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+#include <string>
+
+#include "desktop.h"
+#include "platform/atoms.h"
+#include "platform/clipformats.h"
+#include "pq/dataobject.h"
+#include "pq/item.h"
+#include "sandbox.h"
+
+namespace {
+
+using x11test::Process;
+using x11test::PumpUntil;
+
+const std::string kXclip = "/usr/bin/xclip";
+const std::string kXdotool = "/usr/bin/xdotool";
+
+class ManagerOnX11 : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(desk_.Start()) << "Xvfb, openbox or the display did not come up"; }
+  void TearDown() override {
+    clients_.clear();
+    desk_.Stop();
+  }
+  Process& Run(const std::vector<std::string>& argv, const std::string* input = nullptr) {
+    clients_.push_back(Process::Run(argv, desk_.server.display(), input));
+    return clients_.back();
+  }
+  Process& SetText(const std::string& text, const std::string& target = "UTF8_STRING") {
+    return Run({kXclip, "-quiet", "-selection", "clipboard", "-t", target, "-i"}, &text);
+  }
+  bool Recorded(unsigned count) {
+    return PumpUntil([&] { return desk_.Main()->GetCount() >= count; }, 5000);
+  }
+  // Every format the record's items offer.
+  std::vector<CLIPFORMAT> ItemFormats(const pq::RecordPtr& r) {
+    std::vector<CLIPFORMAT> out;
+    pq::DataObject* d = r->CreateDataObject(nullptr);
+    if (!d) return out;
+    for (pq::Item* item : d->Items()) {
+      std::vector<pq::ItemFormat> f;
+      item->EnumFormats(f);
+      for (const pq::ItemFormat& x : f) out.push_back(x.format);
+    }
+    d->Release();
+    return out;
+  }
+  std::string ReadBack(const std::string& target) {
+    Process& p = Run({kXclip, "-o", "-selection", "clipboard", "-t", target});
+    PumpUntil(
+        [&] {
+          p.Lines();
+          return !p.running();
+        },
+        4000);
+    return p.Output();
+  }
+  Process& StartField() {
+    Process& p = Run({x11test::TestClientPath(), "field"});
+    EXPECT_TRUE(x11test::FocusClient(p, desk_.server.display(), 15000)) << p.Output();
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(pq::Mgr::Get().GetTargetField(), &pid);
+          return pid == static_cast<DWORD>(p.pid());
+        },
+        5000))
+        << "the field never became the paste target";
+    return p;
+  }
+  static bool Printed(Process& p, const std::string& line) {
+    for (auto& l : p.Lines())
+      if (l == line) return true;
+    return false;
+  }
+
+  system_test::Desktop desk_;
+  std::deque<Process> clients_;
+};
+
+bool Has(const std::vector<CLIPFORMAT>& v, UINT f) { return std::find(v.begin(), v.end(), f) != v.end(); }
+
+TEST_F(ManagerOnX11, TextSetWithXclipIsRecordedWithXclipAsItsSource) {
+  SetText("hello from xclip");
+  ASSERT_TRUE(Recorded(1));
+  pq::RecordPtr r = desk_.Main()->GetRecord(0);
+  EXPECT_EQ(r->text, "hello from xclip");
+  EXPECT_EQ(r->application, "/usr/bin/xclip");
+  EXPECT_GE(r->textIndex, 0);
+}
+
+TEST_F(ManagerOnX11, AnHtmlOnlyClipIsRecordedAsHtmlFormat) {
+  SetText("<p>only <b>html</b></p>", "text/html");
+  ASSERT_TRUE(Recorded(1));
+  pq::RecordPtr r = desk_.Main()->GetRecord(0);
+  EXPECT_EQ(r->textIndex, -1);
+  EXPECT_TRUE(Has(ItemFormats(r), RegisterClipboardFormatW(L"HTML Format")));
+}
+
+TEST_F(ManagerOnX11, APngClipIsRecordedAsABitmap) {
+  // A 1x1 PNG, as an image viewer would offer it.
+  static const unsigned char png[] = {
+      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00,
+      0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x02, 0x00, 0x00, 0x00, 0x90, 0x77, 0x53, 0xDE, 0x00, 0x00, 0x00,
+      0x0C, 0x49, 0x44, 0x41, 0x54, 0x08, 0xD7, 0x63, 0xF8, 0xCF, 0xC0, 0x00, 0x00, 0x03, 0x01, 0x01, 0x00, 0x18,
+      0xDD, 0x8D, 0xB0, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+  std::string file = testing_sandbox::MakeTempDir() + "/dot.png";
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png), sizeof png);
+  Run({kXclip, "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", file});
+  ASSERT_TRUE(Recorded(1));
+  pq::RecordPtr r = desk_.Main()->GetRecord(0);
+  EXPECT_TRUE(Has(ItemFormats(r), CF_DIB));
+  EXPECT_EQ(r->textIndex, -1);
+}
+
+TEST_F(ManagerOnX11, ARecordPutBackIsServedToXclipAndNotRecordedAgain) {
+  SetText("<p>rich <i>text</i></p>", "text/html");
+  ASSERT_TRUE(Recorded(1));
+  SetText("plain words");
+  ASSERT_TRUE(Recorded(2));
+  pq::RecordPtr html = desk_.Main()->GetRecord(1);
+  ASSERT_TRUE(pq::Mgr::Get().CopyToClipboard(html, desk_.Main()));
+  EXPECT_EQ(ReadBack("text/html"), "<html><body>\r\n<!--StartFragment--><p>rich <i>text</i></p><!--EndFragment-->\r\n</body>\r\n</html>");
+  pq::RecordPtr text = desk_.Main()->GetRecord(0);
+  ASSERT_TRUE(pq::Mgr::Get().CopyToClipboard(text, desk_.Main()));
+  EXPECT_EQ(ReadBack("UTF8_STRING"), "plain words");
+  x11test::Pump(200);
+  EXPECT_EQ(desk_.Main()->GetCount(), 2u);  // our own writes are not captured
+}
+
+TEST_F(ManagerOnX11, TheShortcutTypedWithXdotoolReachesTheManagerNotTheField) {
+  Process& field = StartField();
+  Process& key = Run({kXdotool, "key", "super+v"});
+  ASSERT_TRUE(PumpUntil([&] { return !key.running() && desk_.client.keys.size() >= 2; }, 5000));
+  EXPECT_EQ(desk_.client.keys.front(), 'V');
+  EXPECT_EQ(desk_.client.keys.back(), -1);  // the release of Super
+  x11test::Pump(100);
+  for (auto& l : field.Lines()) EXPECT_EQ(l.find("KEY v"), std::string::npos) << l;
+}
+
+TEST_F(ManagerOnX11, ARecordIsPastedIntoAnotherApplicationsField) {
+  SetText("goes into the field");
+  ASSERT_TRUE(Recorded(1));
+  Process& field = StartField();
+  ASSERT_TRUE(pq::Mgr::Get().PasteRecord(desk_.Main()->GetRecord(0), desk_.Main()));
+  EXPECT_TRUE(PumpUntil([&] { return Printed(field, "PASTE goes into the field"); }, 5000)) << field.Output();
+}
+
+}  // namespace
