@@ -4,6 +4,11 @@
 #include "pastiqhook.h"
 #include "shared_state.h"
 
+#include <vector>
+
+#include "platform/input.h"
+#include "platform/shortcuts.h"
+
 namespace pastiqhook {
 
 HHOOK InstallHook(int idHook, HOOKPROC proc) {
@@ -27,6 +32,21 @@ Install InstallInto(Word& field, int idHook, HOOKPROC proc) {
 }
 
 bool EnsureHook(Word& field, int idHook, HOOKPROC proc) { return InstallInto(field, idHook, proc) != Install::kFailed; }
+
+// Tells the layer which combinations the keyboard hook acts on, so that a
+// desktop that delivers only grabbed keys (X11) grabs exactly these.
+void AnnounceShortcuts(const SharedHookState& s) {
+  std::vector<platform::HookShortcut> keys;
+  const auto key = s.shortcutKey.load();
+  // A key with a shift state in its high byte never matches a virtual key.
+  if (s.combo1On.load() && (key & 0xFF00) == 0)
+    keys.push_back({static_cast<int>(key), s.combo1Ctrl.load() != 0, s.combo1Alt.load() != 0,
+                    s.combo1Win.load() != 0, true});
+  if (s.combo2On.load())
+    for (int vk : {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, VK_RETURN})
+      keys.push_back({vk, s.combo2Ctrl.load() != 0, s.combo2Alt.load() != 0, s.combo2Win.load() != 0, false});
+  platform::SetHookShortcuts(keys);
+}
 
 std::uintptr_t Flag(int v) { return v ? 1 : 0; }
 
@@ -92,6 +112,7 @@ void Helper_SetShortcutKey(short vk, int on1, int ctrl1, int alt1, int win1, int
   s.combo2Ctrl = Flag(ctrl2);
   s.combo2Alt = Flag(alt2);
   s.combo2Win = Flag(win2);
+  AnnounceShortcuts(s);
 }
 
 int Helper_PauseMonitorKeyboard() { return RemoveHook(State().keyboardHook); }

@@ -2,6 +2,11 @@
 // and what they return.
 #include "hook_fixture.h"
 
+#include <vector>
+
+#include "platform/input.h"
+#include "platform/shortcuts.h"
+
 namespace hooktest {
 namespace {
 
@@ -51,6 +56,23 @@ TEST_F(Exports, SetShortcutKeyStoresEachValueAndNeverAComboWithoutModifier) {
   EXPECT_EQ(s.shortcutKey.load(), 0x0156u);
   Helper_SetShortcutKey(-1, 1, 0, 0, 1, 1, 0, 0, 1);
   EXPECT_EQ(s.shortcutKey.load(), 0xFFFFu);
+}
+
+TEST_F(Exports, SetShortcutKeyTellsTheLayerWhichCombinationsToDeliver) {
+  Helper_SetShortcutKey('X', 1, 1, 1, 0, 1, 0, 1, 0);
+  std::vector<platform::HookShortcut> keys = platform::HookShortcuts();
+  ASSERT_EQ(keys.size(), 6u);
+  EXPECT_EQ(keys[0].vk, 'X');
+  EXPECT_TRUE(keys[0].ctrl && keys[0].alt && !keys[0].win && keys[0].engages);
+  for (std::size_t i = 1; i < keys.size(); ++i) {
+    EXPECT_TRUE(!keys[i].ctrl && keys[i].alt && !keys[i].win && !keys[i].engages) << i;
+  }
+  EXPECT_EQ(keys[1].vk, VK_UP);
+  EXPECT_EQ(keys[5].vk, VK_RETURN);
+
+  // Switched off, or a key only a shift state can type: nothing to deliver.
+  Helper_SetShortcutKey(static_cast<short>(0x0156), 1, 0, 0, 1, 0, 0, 0, 1);
+  EXPECT_TRUE(platform::HookShortcuts().empty());
 }
 
 TEST_F(Exports, InitializeInstallsBothHooksOnceAndUninitializeRemovesThem) {
