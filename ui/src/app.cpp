@@ -100,7 +100,8 @@ bool PastiqApp::OnInit() {
   // 12. The help controller: with the manual.
 
   // The session ends by signals here: save, then exit.
-  InstallSessionEndHandler([this] { SaveState(); });
+  if (!InstallSessionEndHandler([this] { SaveState(); }))
+    std::fprintf(stderr, "pastiq: the end of the session cannot be handled; its state is saved only at exit\n");
 
   // 13. The rest runs once the main loop does.
   PostNotifyEvent(this, ID_NOTIFY_STARTUP);

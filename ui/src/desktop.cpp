@@ -48,6 +48,9 @@ bool RunsOnSimulatedDesktop() { return std::string(DesktopName()) == "sim"; }
 HWND RegisterToolkitWindow(wxTopLevelWindow* window, LPCWSTR className, LPCWSTR title) {
   const HWND hwnd = platform::CreateToolkitWindow(className, title);
   if (!hwnd) return hwnd;
+  // A backend that shows our windows to other programs (so that a later
+  // start finds this one by its class) learns the toolkit's native window
+  // here.
   const RECT rect = ToRect(window->GetRect());
   platform::UpdateToolkitWindow(hwnd, &rect, window->IsShown() ? 1 : 0);
 
