@@ -25,19 +25,6 @@ void ReportSaveFailure(const char* what, const char* reason) {
                                                     cmn::wx::FromStdString(reason)));
 }
 
-// Ending the main loop from inside a modal loop would end the wrong one (the
-// toolkit quits the innermost loop): wait until the modal loops are gone.
-void ExitMainLoopFromTheTop() {
-  if (!wxTheApp) return;
-  wxEventLoopBase* active = wxEventLoopBase::GetActive();
-  if (active && !active->IsMain()) {
-    DlgMgr::EndAllModal();
-    wxTheApp->CallAfter(&ExitMainLoopFromTheTop);
-    return;
-  }
-  wxTheApp->ExitMainLoop();
-}
-
 // Called by the toolkit from the main loop (or a modal loop inside it).
 void OnSessionEnd(int) {
   if (SaveState()) {
@@ -47,9 +34,43 @@ void OnSessionEnd(int) {
     });
   }
   DlgMgr::EndAllModal();
-  ExitMainLoopFromTheTop();
+  EndMainLoop();
 }
 }  // namespace
+
+namespace {
+bool g_exitWaiting = false;
+
+// Runs at each idle time until the modal loops have unwound, then ends the
+// main loop. Idle time, not a queued call: a call queued again and again
+// from inside a modal loop would be run again in the same pass, for ever.
+void ExitWhenAtTheTop(wxIdleEvent& event) {
+  event.Skip();
+  wxEventLoopBase* active = wxEventLoopBase::GetActive();
+  if (active && !active->IsMain()) {
+    DlgMgr::EndAllModal();
+    return;
+  }
+  wxTheApp->Unbind(wxEVT_IDLE, &ExitWhenAtTheTop);
+  g_exitWaiting = false;
+  wxTheApp->ExitMainLoop();
+}
+}  // namespace
+
+void EndMainLoop() {
+  if (!wxTheApp) return;
+  wxEventLoopBase* active = wxEventLoopBase::GetActive();
+  if (active && !active->IsMain()) {
+    DlgMgr::EndAllModal();
+    // Without a main loop there is nothing more to end.
+    if (!wxTheApp->GetMainLoop() || g_exitWaiting) return;
+    g_exitWaiting = true;
+    wxTheApp->Bind(wxEVT_IDLE, &ExitWhenAtTheTop);
+    wxWakeUpIdle();
+    return;
+  }
+  wxTheApp->ExitMainLoop();
+}
 
 bool RunSave(const char* what, const std::function<bool()>& save) {
   try {

@@ -19,5 +19,10 @@ bool InstallSessionEndHandler(std::function<void()> saveState);
 // runs. True when it succeeded.
 bool RunSave(const char* what, const std::function<bool()>& save);
 
+// Ends the main loop; from inside a modal loop it first ends the modal
+// dialogs and waits until their loops are gone (the toolkit would otherwise
+// quit the innermost loop instead). Safe to call without a running loop.
+void EndMainLoop();
+
 // The signals that end the session.
 extern const int kSessionEndSignals[3];

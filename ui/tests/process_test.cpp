@@ -1,113 +1,33 @@
 // Start-up pieces in processes of their own (the probe program).
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <wx/defs.h>
 #include <wx/snglinst.h>
 
+#include "child.h"
 #include "msgbox.h"
 #include "sandbox.h"
 #include "sessionend.h"
 #include "startup.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-// A started probe with pipes to its standard input and output.
-struct Probe {
-  pid_t pid = -1;
-  int in = -1;   // we write
-  int out = -1;  // we read
-
-  explicit Probe(std::vector<std::string> args) {
-    int toChild[2], fromChild[2];
-    if (pipe(toChild) != 0 || pipe(fromChild) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-    posix_spawn_file_actions_addclose(&actions, toChild[1]);
-    posix_spawn_file_actions_addclose(&actions, fromChild[0]);
-    args.insert(args.begin(), UI_PROBE);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid, UI_PROBE, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(toChild[0]);
-    close(fromChild[1]);
-    in = toChild[1];
-    out = fromChild[0];
-  }
-  ~Probe() {
-    CloseInput();
-    if (out >= 0) close(out);
-    if (pid > 0 && Wait(10s) == -1) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-  void CloseInput() {
-    if (in >= 0) close(in);
-    in = -1;
-  }
-  std::string ReadLine() {
-    std::string line;
-    char c;
-    while (read(out, &c, 1) == 1 && c != '\n') line += c;
-    return line;
-  }
-  // The exit status, or -1 when it has not ended in time.
-  int Wait(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (true) {
-      int status = 0;
-      const pid_t r = waitpid(pid, &status, WNOHANG);
-      if (r == pid) {
-        pid = -1;
-        return status;
-      }
-      if (std::chrono::steady_clock::now() > end) return -1;
-      std::this_thread::sleep_for(10ms);
-    }
-  }
+// A started probe.
+struct Probe : Child {
+  explicit Probe(std::vector<std::string> args) : Child(UI_PROBE, std::move(args)) {}
 };
-
-// Real processes take real time; the wait ends as soon as the file is there.
-bool WaitForFile(const fs::path& file, std::chrono::milliseconds limit = 20s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!fs::exists(file)) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 TEST(CommitRestart, StartsTheProgramAgainWithoutArgumentsInItsOwnSession) {
   const fs::path report = fs::path(testing_sandbox::MakeTempDir("commit")) / "report";

@@ -1,0 +1,174 @@
+#include "app.h"
+
+#include <cstdio>
+
+#include <wx/cmdline.h>
+#include <wx/image.h>
+#include <wx/snglinst.h>
+#include <wx/socket.h>
+
+#include "appconfig.h"
+#include "appnotify.h"
+#include "appversion.h"
+#include "commands.h"
+#include "desktop.h"
+#include "logdlg.h"
+#include "logger.h"
+#include "mainframe.h"
+#include "options.h"
+#include "pq/history.h"
+#include "pq/mgr.h"
+#include "pq/options.h"
+#include "sessionend.h"
+#include "startup.h"
+
+PastiqApp::PastiqApp() {
+  Bind(EVT_APP_NOTIFY, &PastiqApp::OnStartupNotice, this, ID_NOTIFY_STARTUP);
+  Bind(wxEVT_MENU, &PastiqApp::OnExitCommand, this, wxID_EXIT);
+  Bind(wxEVT_MENU, &PastiqApp::OnShowMainWindow, this, ID_SHOW_MAIN_WINDOW);
+  Bind(wxEVT_MENU, &PastiqApp::OnToggleRecording, this, ID_TOGGLE_RECORDING);
+  Bind(wxEVT_MENU, &PastiqApp::OnShowLog, this, ID_SHOW_LOG);
+  // The commands whose targets are not built yet are bound with them: the
+  // manual (wxID_HELP_CONTENTS, the help controller), the about dialog
+  // (wxID_ABOUT), the options dialog (wxID_PREFERENCES) and the floating
+  // list's toggle with its check mark (ID_TOGGLE_FLOATING).
+}
+
+PastiqApp::~PastiqApp() {
+  // The network server goes first here, once there is one.
+  instanceChecker.reset();
+  pq::Mgr::Get().SetHistory(nullptr);
+  delete history;
+  history = nullptr;
+  pq::SetOptionStore(nullptr);
+  SetAppConfig(nullptr);
+  delete config;
+  config = nullptr;
+  StopDesktop();
+}
+
+void PastiqApp::OnInitCmdLine(wxCmdLineParser& parser) { DeclareCommandLine(parser); }
+
+bool PastiqApp::OnCmdLineParsed(wxCmdLineParser& parser) {
+  if (!StartupAllowed(parser)) return false;
+  return wxApp::OnCmdLineParsed(parser);  // "verbose"
+}
+
+bool PastiqApp::OnInit() {
+  // Every step below may use the platform layer: its desktop comes first.
+  StartDesktop();
+
+  // 1. An older version still running is closed, or the start ends.
+  if (!CloseOlderVersion()) return false;
+  // 2. One instance at a time.
+  if (!AcquireSingleInstance(&instanceChecker)) return false;
+  // 3. The settings (run-at-login entry rewritten first); when they cannot
+  // be read the defaults stand.
+  config = new AppConfig;
+  config->Load();
+  SetAppConfig(config);
+  pq::SetOptionStore(&config->options);
+  // 4. The command line, after the settings: the "startup" rule reads them.
+  if (!wxApp::OnInit()) return false;
+
+  if (RunsOnSimulatedDesktop()) {
+    const char* text =
+        "Pastiq runs on the simulated desktop: the clipboard and keys of other applications are not seen";
+    std::fprintf(stderr, "pastiq: %s\n", text);
+    Logger::Get().Log(Logger::Warning, text);
+  }
+
+  // 5. Images.
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+  // 6. The history: the history file when the settings file was read.
+  history = new pq::History;
+  history->Initialize(*config);
+  // 7. The network server, listening when receiving is on: not built yet.
+  // 8. The taskbar icon: not built yet.
+  // 9. The main frame, hidden; the menu window, the floating list and the
+  // popup list follow it here once they exist, each given the history.
+  mainFrame = new MainFrame(history);
+  SetTopWindow(mainFrame);
+  // 10. The windows' start-up, the main frame first (it starts the clipboard
+  // manager); the popup list, floating list and menu window restore their
+  // state after it. The manager's hooks into those windows, the taskbar icon
+  // and the server (pq::Mgr::SetClient) are plugged in with them; until then
+  // the manager takes no key and animates and sends nothing.
+  mainFrame->Start();
+  // 11. The application icons and the tray icon: with the image resources
+  // and the taskbar icon.
+  // 12. The help controller: with the manual.
+
+  // The session ends by signals here: save, then exit.
+  if (!InstallSessionEndHandler([this] { SaveState(); }))
+    std::fprintf(stderr, "pastiq: the end of the session cannot be handled; its state is saved only at exit\n");
+
+  // 13. The rest runs once the main loop does.
+  PostNotifyEvent(this, ID_NOTIFY_STARTUP);
+  return true;
+}
+
+void PastiqApp::OnStartupNotice(wxCommandEvent&) { OnDeferredStartup(); }
+
+void PastiqApp::OnDeferredStartup() {
+  if (deferredStartupDone) return;
+  deferredStartupDone = true;
+  wxSocketBase::Initialize();
+  // The version checker, reporting to the taskbar icon, and its first check
+  // when OPT_CHECK_VERSION is on: with the version checker.
+}
+
+void PastiqApp::SaveState() {
+  // 1. The main frame's rectangle (and its history window's tab, once it has
+  // one). 2.-4. The popup list, menu window and floating list store their
+  // tabs and sizes here once they exist.
+  if (mainFrame && config) SetOption(OPT_MAIN_FRAME_RECT, mainFrame->GetRect());
+  // 5., 6. The only places the two files are written.
+  const ArchiveInfo info(APP_VERSION_CODE, 1);
+  if (config) RunSave("the settings", [&] { return config->SaveFile(AppConfig::GetFilePath(), info); });
+  if (history)
+    RunSave("the history", [&] {
+      history->Save(pq::History::GetFilePath(), info);
+      return true;
+    });
+}
+
+int PastiqApp::OnExit() {
+  // 1.
+  SaveState();
+  // 2. The taskbar icon and the help controller go here. 3. The network
+  // server shuts down here, waiting for running transfers.
+  // 4. The manager leaves the viewer chain, leaves its data on the clipboard
+  // and removes the hooks, before the window it holds goes.
+  pq::Mgr& mgr = pq::Mgr::Get();
+  if (mgr.IsStarted()) mgr.Stop();
+  // 5.-8. The handlers pushed onto the windows are popped and the history
+  // windows detached here, once the windows have them.
+  // 9. The menu window, floating list and popup list are destroyed before
+  // the main frame.
+  if (mainFrame) {
+    mainFrame->Destroy();
+    mainFrame = nullptr;
+  }
+  // 10. The server's listening socket closes here; 11. the version checker
+  // and its threads end here.
+  // 12.
+  if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
+  StopDesktop();
+  return wxApp::OnExit();
+}
+
+void PastiqApp::OnExitCommand(wxCommandEvent&) { EndMainLoop(); }
+
+void PastiqApp::OnShowMainWindow(wxCommandEvent&) {
+  if (!mainFrame) return;
+  if (mainFrame->IsIconized()) mainFrame->Iconize(false);
+  mainFrame->Show();
+  mainFrame->Raise();
+}
+
+void PastiqApp::OnToggleRecording(wxCommandEvent&) {
+  SetOption(OPT_RECORDING, !OptionValue<bool>(OPT_RECORDING, false));
+}
+
+void PastiqApp::OnShowLog(wxCommandEvent&) { ShowLogWindow(); }

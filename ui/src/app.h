@@ -1,0 +1,95 @@
+#pragma once
+// The application object of the program pastiq: it refuses to run beside an
+// older version or a second instance, creates and owns every long-lived
+// object, handles the application-wide commands and saves everything at exit
+// and when the session ends.
+//
+// Several of the objects it owns arrive with their own windows and services:
+// the taskbar icon, the menu window, the floating and popup lists, the
+// network server, the version checker and the help controller. Until then
+// their members stay null, their accessors return null, and each step of
+// start-up and shut-down that concerns them is marked where it belongs.
+#include <memory>
+
+#include <wx/app.h>
+
+class AppConfig;
+class MainFrame;
+class wxCmdLineParser;
+class wxCommandEvent;
+class wxSingleInstanceChecker;
+namespace pq {
+class History;
+}
+// Not built yet (see above).
+class TaskBarIcon;
+class MenuWindow;
+class FloatingWindow;
+class PopupWindow;
+class wxHtmlHelpController;
+namespace net {
+class Server;
+}
+namespace cmn::wx {
+class VersionChecker;
+}
+
+class PastiqApp : public wxApp {
+ public:
+  PastiqApp();
+  ~PastiqApp() override;
+
+  // The start-up: older version, single instance, settings, command line,
+  // history, the hidden main frame (which starts the clipboard manager),
+  // the session-end handling; the deferred start-up is posted last.
+  bool OnInit() override;
+  // Saves, stops the clipboard manager, destroys the windows.
+  int OnExit() override;
+  void OnInitCmdLine(wxCmdLineParser& parser) override;
+  // False (the start ends before any window) for a start from the login
+  // entry while starting at login is switched off.
+  bool OnCmdLineParsed(wxCmdLineParser& parser) override;
+
+  // Stores the windows' state in the options, then saves the settings file
+  // and the history file, each on its own: a save that fails is reported
+  // and the next one still runs. Nothing escapes.
+  void SaveState();
+  // Runs from the main loop, once, after OnInit.
+  void OnDeferredStartup();
+
+  AppConfig* GetConfig() const { return config; }
+  pq::History* GetHistory() const { return history; }
+  MainFrame* GetMainFrame() const { return mainFrame; }
+  TaskBarIcon* GetTaskBarIcon() const { return taskBarIcon; }
+  MenuWindow* GetMenuWindow() const { return menuWindow; }
+  FloatingWindow* GetFloatingWindow() const { return floatingWindow; }
+  PopupWindow* GetPopupWindow() const { return popupWindow; }
+  net::Server* GetServer() const { return server; }
+  cmn::wx::VersionChecker* GetVersionChecker() const { return versionChecker; }
+  wxHtmlHelpController* GetHelpController() const { return helpController; }
+
+  // Whether the deferred start-up has run.
+  bool DeferredStartupDone() const { return deferredStartupDone; }
+
+ private:
+  void OnStartupNotice(wxCommandEvent& event);
+  void OnExitCommand(wxCommandEvent& event);
+  void OnShowMainWindow(wxCommandEvent& event);
+  void OnToggleRecording(wxCommandEvent& event);
+  void OnShowLog(wxCommandEvent& event);
+
+  TaskBarIcon* taskBarIcon = nullptr;
+  std::unique_ptr<wxSingleInstanceChecker> instanceChecker;
+  MainFrame* mainFrame = nullptr;
+  MenuWindow* menuWindow = nullptr;
+  FloatingWindow* floatingWindow = nullptr;
+  PopupWindow* popupWindow = nullptr;
+  pq::History* history = nullptr;
+  AppConfig* config = nullptr;
+  net::Server* server = nullptr;
+  cmn::wx::VersionChecker* versionChecker = nullptr;
+  wxHtmlHelpController* helpController = nullptr;
+  bool deferredStartupDone = false;
+};
+
+wxDECLARE_APP(PastiqApp);

@@ -1,0 +1,5 @@
+#pragma once
+// What the test main saw of the application before any test ran.
+
+// Whether the deferred start-up had run when OnInit returned.
+extern bool g_deferredBeforeLoop;

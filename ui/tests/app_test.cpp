@@ -1,0 +1,264 @@
+// The application object as the program starts it: what start-up built, the
+// deferred start-up, the GUI queue on the main loop, the application's
+// commands sent as command events, and the saved state.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <wx/dialog.h>
+#include <wx/image.h>
+#include <wx/socket.h>
+#include <wx/timer.h>
+
+#include "app.h"
+#include "app_state.h"
+#include "appconfig.h"
+#include "commands.h"
+#include "dlgmgr.h"
+#include "gui_util.h"
+#include "logdlg.h"
+#include "logger.h"
+#include "mainframe.h"
+#include "options.h"
+#include "platform/clipboard.h"
+#include "platform/sim/clipboard.h"
+#include "platform/sim/desktop.h"
+#include "platform/window.h"
+#include "pq/history.h"
+#include "pq/mgr.h"
+#include "pq/options.h"
+#include "sessionend.h"
+#include "startup.h"
+
+namespace fs = std::filesystem;
+namespace sim = platform::sim;
+
+namespace {
+PastiqApp& App() { return wxGetApp(); }
+MainFrame& Frame() { return *App().GetMainFrame(); }
+
+// A menu command as a menu of the main frame sends it: to the frame, from
+// where it travels on to the application.
+void Command(int id) {
+  wxCommandEvent event(wxEVT_MENU, id);
+  event.SetEventObject(&Frame());
+  Frame().GetEventHandler()->ProcessEvent(event);
+}
+
+bool LoggerHas(int level, const std::string& part) {
+  Logger& logger = Logger::Get();
+  for (std::size_t i = 0; i < logger.GetCount(); ++i) {
+    const LogEntry entry = logger.GetEntry(i);
+    if (entry.level == level && entry.text.find(part) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Runs the application's main loop until something ends it; false when it
+// had to be ended after `seconds`.
+bool RunMainLoop(int seconds = 20) {
+  bool timedOut = false;
+  wxTimer guard;
+  guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    timedOut = true;
+    DlgMgr::EndAllModal();
+    EndMainLoop();
+  });
+  guard.StartOnce(seconds * 1000);
+  App().MainLoop();
+  return !timedOut;
+}
+
+TEST(StartUp, BuildsTheSettingsHistoryAndHiddenMainFrame) {
+  PastiqApp& app = App();
+  ASSERT_NE(app.GetConfig(), nullptr);
+  EXPECT_EQ(&GetAppConfig(), app.GetConfig());
+  EXPECT_EQ(pq::GetOptionStore(), &app.GetConfig()->options);
+  ASSERT_NE(app.GetHistory(), nullptr);
+  ASSERT_NE(app.GetHistory()->GetMainList(), nullptr);
+  EXPECT_EQ(app.GetHistory()->GetMainList()->GetName(), "Main");
+
+  ASSERT_NE(app.GetMainFrame(), nullptr);
+  EXPECT_EQ(app.GetTopWindow(), app.GetMainFrame());
+  EXPECT_FALSE(Frame().IsShown());
+  EXPECT_EQ(Frame().GetTitle(), "Pastiq");
+  EXPECT_EQ(Frame().GetSize(), wxSize(680, 480));
+  EXPECT_NE(wxImage::FindHandler(wxBITMAP_TYPE_PNG), nullptr);
+}
+
+TEST(StartUp, TheMainFrameStartedTheManagerWithItsWindow) {
+  const HWND window = Frame().GetDesktopWindow();
+  ASSERT_TRUE(IsWindow(window));
+  pq::Mgr& mgr = pq::Mgr::Get();
+  EXPECT_TRUE(mgr.IsStarted());
+  EXPECT_EQ(mgr.GetWindow(), window);
+  EXPECT_EQ(mgr.GetHistory(), App().GetHistory());
+  // Recording is on by default: the window is in the viewer chain.
+  EXPECT_EQ(GetClipboardViewer(), window);
+  // It can be found by its class, and is not taken for an older version's.
+  EXPECT_EQ(FindWindowW(kMainFrameClass, nullptr), window);
+  EXPECT_EQ(FindWindowW(kOlderMainFrameClass, nullptr), nullptr);
+}
+
+TEST(StartUp, SaysThatItRunsOnTheSimulatedDesktop) {
+  EXPECT_TRUE(LoggerHas(Logger::Warning, "runs on the simulated desktop"));
+}
+
+TEST(StartUp, TheDeferredPartRunsOnceTheLoopDoes) {
+  EXPECT_FALSE(g_deferredBeforeLoop) << "ran inside OnInit";
+  DispatchPending();
+  EXPECT_TRUE(App().DeferredStartupDone());
+  EXPECT_TRUE(wxSocketBase::IsInitialized());
+}
+
+// Another application copies; the manager's capture is a message it posts
+// to itself, which only the main loop's drain of the queue delivers.
+TEST(GuiQueue, IsDrainedFromTheMainLoop) {
+  sim::ProcessSpec editorApp;
+  editorApp.exePath = L"/usr/bin/editor";
+  const DWORD pid = sim::CreateProcess(editorApp);
+  sim::WindowSpec spec;
+  spec.thread = sim::MainThread(pid);
+  const HWND editor = sim::AddWindow(spec);
+  pq::RecordList& main = *App().GetHistory()->GetMainList();
+  const unsigned before = main.GetCount();
+
+  ASSERT_TRUE(sim::PutClipboard(editor, {sim::UnicodeText(L"copied in the editor")}));
+  EXPECT_EQ(main.GetCount(), before) << "captured before the loop ran";
+  DispatchPending();
+  ASSERT_EQ(main.GetCount(), before + 1);
+  EXPECT_EQ(main.GetRecord(0)->GetText(), "copied in the editor");
+  EXPECT_EQ(main.GetRecord(0)->GetApplication(), "/usr/bin/editor");
+}
+
+TEST(Commands, ShowMainWindowShowsTheFrameAndClosingHidesIt) {
+  ASSERT_FALSE(Frame().IsShown());
+  Command(ID_SHOW_MAIN_WINDOW);
+  EXPECT_TRUE(Frame().IsShown());
+  EXPECT_TRUE(IsWindowVisible(Frame().GetDesktopWindow()));
+  DispatchPending();
+  Command(ID_SHOW_MAIN_WINDOW);  // again: stays shown
+  EXPECT_TRUE(Frame().IsShown());
+
+  EXPECT_FALSE(Frame().Close());  // the close box hides, the frame stays
+  EXPECT_FALSE(Frame().IsShown());
+  EXPECT_FALSE(IsWindowVisible(Frame().GetDesktopWindow()));
+  EXPECT_EQ(App().GetMainFrame(), &Frame());
+  EXPECT_TRUE(pq::Mgr::Get().IsStarted());
+}
+
+TEST(Commands, ToggleRecordingFlipsTheOptionAndTheViewerChainFollows) {
+  const HWND window = Frame().GetDesktopWindow();
+  const struct {
+    bool before;  // the option as it stands (absent reads false)
+    bool after;
+  } cases[] = {{true, false}, {false, true}};
+  for (const auto& c : cases) {
+    SetOption(OPT_RECORDING, c.before);
+    Command(ID_TOGGLE_RECORDING);
+    EXPECT_EQ(OptionValue<bool>(OPT_RECORDING, !c.after), c.after);
+    EXPECT_EQ(GetClipboardViewer() == window, c.after) << "recording " << c.after;
+  }
+  SetOption(OPT_RECORDING, true);
+}
+
+TEST(Commands, TheLogWindowOpensOnce) {
+  Logger& logger = Logger::Get();
+  ASSERT_EQ(logger.GetLogDlg(), nullptr);
+  LogDlg* shown = nullptr;
+  int logWindows = 0;
+  RunSoon([&] {
+    shown = logger.GetLogDlg();
+    Command(ID_SHOW_LOG);  // while it is open: nothing more
+    for (wxWindow* w : wxTopLevelWindows)
+      if (wxDynamicCast(w, LogDlg) && !w->IsBeingDeleted()) ++logWindows;
+    if (shown) shown->EndModal(wxID_OK);
+  });
+  Command(ID_SHOW_LOG);
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(logWindows, 1);
+  EXPECT_EQ(logger.GetLogDlg(), nullptr);
+  EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr);
+}
+
+TEST(Commands, ExitEndsTheMainLoop) {
+  App().CallAfter([] { Command(wxID_EXIT); });
+  EXPECT_TRUE(RunMainLoop());
+}
+
+TEST(Commands, ExitFromInsideTheLogWindowEndsItAndTheMainLoop) {
+  bool logOpen = false;
+  App().CallAfter([&] {
+    // Queued before the log window's modal loop starts, run from inside it.
+    App().CallAfter([&] {
+      logOpen = Logger::Get().GetLogDlg() != nullptr;
+      Command(wxID_EXIT);
+    });
+    Command(ID_SHOW_LOG);
+  });
+  EXPECT_TRUE(RunMainLoop());
+  EXPECT_TRUE(logOpen);
+  EXPECT_EQ(Logger::Get().GetLogDlg(), nullptr);
+}
+
+struct SaveState : ::testing::Test {
+  fs::path folder = AppConfig::GetFolder().utf8_string();
+  fs::path settings = AppConfig::GetFilePath().utf8_string();
+  fs::path history = pq::History::GetFilePath().utf8_string();
+  void SetUp() override {
+    fs::remove_all(settings);
+    fs::remove_all(history);
+  }
+};
+
+TEST_F(SaveState, StoresTheFrameAndWritesBothFiles) {
+  Frame().SetSize(30, 40, 700, 500);
+  App().SaveState();
+  EXPECT_EQ(OptionValue<wxRect>(OPT_MAIN_FRAME_RECT, wxRect()), Frame().GetRect());
+  EXPECT_EQ(OptionValue<wxRect>(OPT_MAIN_FRAME_RECT, wxRect()).GetSize(), wxSize(700, 500));
+  ASSERT_TRUE(fs::exists(settings));
+  ASSERT_TRUE(fs::exists(history));
+
+  AppConfig read;
+  ASSERT_NO_THROW(read.LoadFile(AppConfig::GetFilePath()));
+  wxRect stored;
+  EXPECT_TRUE(read.options.Get(OPT_MAIN_FRAME_RECT, stored));
+  EXPECT_EQ(stored, Frame().GetRect());
+  pq::History loaded;
+  EXPECT_NO_THROW(loaded.Load());
+}
+
+TEST_F(SaveState, AFailedSettingsSaveIsReportedAndTheHistoryStillSaved) {
+  // A folder where the settings file belongs: it cannot be written.
+  fs::create_directories(settings / "in-the-way");
+  EXPECT_NO_THROW(App().SaveState());
+  EXPECT_TRUE(fs::is_directory(settings));
+  EXPECT_TRUE(fs::exists(history));
+  EXPECT_TRUE(LoggerHas(Logger::Error, "Cannot save the settings"));
+  fs::remove_all(settings);
+}
+
+// The stored rectangle applies only when larger than the frame's own size
+// in both directions.
+TEST(MainFrameGeometry, AStoredRectangleAppliesOnlyWhenLarger) {
+  const struct {
+    wxRect stored;
+    bool applied;
+  } cases[] = {
+      {wxRect(10, 20, 681, 481), true},   {wxRect(10, 20, 680, 600), false},
+      {wxRect(10, 20, 800, 480), false},  {wxRect(-1, -1, -1, -1), false},
+      {wxRect(0, 0, 0, 0), false},        {wxRect(15, 25, 1000, 700), true},
+  };
+  for (const auto& c : cases) {
+    MainFrame frame(nullptr);
+    SetOption(OPT_MAIN_FRAME_RECT, c.stored);
+    frame.RestoreGeometry();
+    if (c.applied)
+      EXPECT_EQ(frame.GetSize(), c.stored.GetSize()) << c.stored.width << "x" << c.stored.height;
+    else
+      EXPECT_EQ(frame.GetSize(), wxSize(680, 480)) << c.stored.width << "x" << c.stored.height;
+  }
+}
+}  // namespace

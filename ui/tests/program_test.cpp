@@ -1,0 +1,195 @@
+// The program pastiq as a whole, in processes of its own, with its data
+// folder and home in temporary folders.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <wx/gdicmn.h>
+
+#include "appconfig.h"
+#include "appversion.h"
+#include "child.h"
+#include "display.h"
+#include "options.h"
+#include "pq/history.h"
+#include "sandbox.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+// Whether the process has its own handler for the signal: the program
+// installs its session-end handlers as the last thing of its start-up, so a
+// signal sent earlier would simply kill it.
+bool Catches(pid_t pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    unsigned long long mask = 0;
+    if (std::sscanf(line.c_str(), "SigCgt: %llx", &mask) == 1) return (mask >> (signal - 1)) & 1;
+  }
+  return false;
+}
+
+struct Program : ::testing::Test {
+  // The X server a test run starts may reset when its last client leaves and
+  // then refuse a program that connects meanwhile: this process stays
+  // connected for as long as its programs run.
+  static void SetUpTestSuite() {
+    static char name[] = "ui_tests";
+    static char* argv[] = {name, nullptr};
+    int argc = 1;
+    char** args = argv;
+    OpenTestDisplay(argc, args);
+  }
+
+  fs::path data = testing_sandbox::MakeTempDir("data");
+  fs::path autostart;
+
+  Program() {
+    AppConfig::SetDisplayWidthSource([] { return 1280; });  // no toolkit application here
+    setenv("PASTIQ_DATA_DIR", data.c_str(), 1);
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    autostart = fs::path(config ? config : "") / "autostart" / "Pastiq.desktop";
+  }
+  ~Program() override { unsetenv("PASTIQ_DATA_DIR"); }
+
+  fs::path Settings() const { return data / "pastiq.cfg"; }
+  fs::path HistoryFile() const { return data / "pastiq_history"; }
+
+  // Waits until the program's start-up has finished; false when it ended or
+  // took too long.
+  static bool WaitUntilRunning(Child& child) {
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (!Catches(child.pid, SIGTERM)) {
+      if (std::chrono::steady_clock::now() > end || child.Wait(0ms) != -1) return false;
+      std::this_thread::sleep_for(10ms);
+    }
+    return true;
+  }
+
+  void WriteSettingsWithAutoStart(bool on) {
+    AppConfig config;
+    config.options.Set(OPT_AUTO_START, on);
+    ASSERT_TRUE(config.SaveFile(wxString::FromUTF8(Settings().string()), ArchiveInfo(APP_VERSION_CODE, 1)));
+  }
+};
+
+struct EarlyEnd {
+  std::vector<std::string> args;
+  bool settingsWithAutoStartOff;  // else no settings file at all
+  std::string says;               // empty: nothing at all
+};
+
+TEST_F(Program, EndsBeforeAnyWindowAndWritesNoSettings) {
+  const EarlyEnd cases[] = {
+      {{"-startup"}, true, ""},
+      {{"/startup"}, true, ""},
+      {{"-startup", "-verbose"}, true, ""},
+      {{"-bogus"}, false, "Unknown option 'bogus'"},
+      {{"startup"}, false, "Unexpected parameter 'startup'"},
+  };
+  for (const EarlyEnd& c : cases) {
+    const std::string shown = c.args[0];
+    fs::remove_all(data);
+    fs::create_directories(data);
+    if (c.settingsWithAutoStartOff) WriteSettingsWithAutoStart(false);
+    const std::string before = c.settingsWithAutoStartOff ? ReadFile(Settings()) : std::string();
+    fs::remove(autostart);
+
+    Child program(PASTIQ_PROGRAM, c.args, true);
+    ASSERT_GT(program.pid, 0);
+    const int status = program.Wait(15s);
+    ASSERT_NE(status, -1) << shown << ": still running";
+    ASSERT_TRUE(WIFEXITED(status)) << shown << ": ended by signal " << WTERMSIG(status);
+    EXPECT_NE(WEXITSTATUS(status), 0) << shown;
+    const std::string output = program.ReadAll();
+    if (c.says.empty()) {
+      EXPECT_EQ(output, "") << shown;
+    } else {
+      EXPECT_NE(output.find(c.says), std::string::npos) << shown << ": " << output;
+      EXPECT_NE(output.find("Usage: "), std::string::npos) << shown << ": " << output;
+    }
+
+    EXPECT_EQ(fs::exists(Settings()), c.settingsWithAutoStartOff) << shown;
+    if (c.settingsWithAutoStartOff) {
+      EXPECT_EQ(ReadFile(Settings()), before) << shown << ": settings written";
+    }
+    EXPECT_FALSE(fs::exists(HistoryFile())) << shown;
+    // The settings were loaded, so the run-at-login entry was rewritten.
+    EXPECT_TRUE(fs::exists(autostart)) << shown;
+  }
+}
+
+TEST_F(Program, ASecondInstanceEndsAtOnce) {
+  Child first(PASTIQ_PROGRAM, {}, true);
+  ASSERT_TRUE(WaitUntilRunning(first));
+
+  Child second(PASTIQ_UNATTENDED, {}, true);
+  const int status = second.Wait(15s);
+  ASSERT_NE(status, -1) << "the second instance is still running";
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_NE(WEXITSTATUS(status), 0);
+  const std::string output = second.ReadAll();
+  EXPECT_NE(output.find("message box: Pastiq|Another program instance is already running, aborting...\n"),
+            std::string::npos)
+      << output;
+  // Our own main window is never taken for an older version's.
+  EXPECT_EQ(output.find("old version"), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(Settings()));
+
+  EXPECT_EQ(first.Wait(0ms), -1) << "the first instance ended too";
+  kill(first.pid, SIGTERM);
+  const int firstStatus = first.Wait(20s);
+  ASSERT_TRUE(WIFEXITED(firstStatus));
+  EXPECT_EQ(WEXITSTATUS(firstStatus), 0);
+}
+
+struct SignalCase {
+  int signal;
+  std::vector<std::string> args;
+};
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << "signal " << c.signal; }
+
+class ProgramSessionEnd : public Program, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(ProgramSessionEnd, SavesSettingsAndHistoryAndExitsCleanly) {
+  Child program(PASTIQ_PROGRAM, GetParam().args, true);
+  ASSERT_TRUE(WaitUntilRunning(program));
+  EXPECT_FALSE(fs::exists(Settings()));
+  EXPECT_FALSE(fs::exists(HistoryFile()));
+
+  kill(program.pid, GetParam().signal);
+  const int status = program.Wait(20s);
+  ASSERT_NE(status, -1) << "did not exit";
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(program.ReadAll().find("runs on the simulated desktop"), std::string::npos);
+
+  // Both files are whole and hold what the program had.
+  AppConfig config;
+  ASSERT_NO_THROW(config.LoadFile(wxString::FromUTF8(Settings().string())));
+  wxRect frame;
+  ASSERT_TRUE(config.options.Get(OPT_MAIN_FRAME_RECT, frame)) << "window state not stored";
+  EXPECT_EQ(frame.GetSize(), wxSize(680, 480));
+  bool autoStart = false;
+  EXPECT_TRUE(config.options.Get(OPT_AUTO_START, autoStart) && autoStart);
+  pq::History history;
+  ASSERT_NO_THROW(history.Load(wxString::FromUTF8(HistoryFile().string())));
+  ASSERT_NE(history.GetMainList(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ProgramSessionEnd,
+                         ::testing::Values(SignalCase{SIGTERM, {}}, SignalCase{SIGHUP, {"-startup"}},
+                                           SignalCase{SIGINT, {"/verbose"}}),
+                         [](const ::testing::TestParamInfo<SignalCase>& info) {
+                           return std::string(info.param.signal == SIGTERM  ? "Term"
+                                              : info.param.signal == SIGHUP ? "Hup"
+                                                                            : "Int");
+                         });
+}  // namespace
