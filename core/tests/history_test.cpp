@@ -1,10 +1,12 @@
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include <boost/serialization/vector.hpp>
 #include <gtest/gtest.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
+#include <zlib.h>
 
 #include "appconfig.h"
 #include "cmn/archive.h"
@@ -323,6 +325,58 @@ TEST_F(HistoryTest, AForgedListCountFailsTheLoad) {
   const auto before = history.GetLists();
   EXPECT_THROW(history.Load(path), boost::archive::archive_exception);
   EXPECT_EQ(history.GetLists(), before);
+}
+
+// The text of a history archive: one list holding one record, that list
+// the main one.
+std::string OneListHistoryText() {
+  pq::RecordList a;
+  a.name = "A";
+  a.AddRecord(MakeRecord("r"));
+  HandMadeHistory h;
+  h.lists = {&a};
+  h.main = &a;
+  std::ostringstream os;
+  {
+    cmn::oarchive ar(os, 0);
+    ar << kInfo << h;
+  }
+  return os.str();
+}
+
+// A history file holding `text` as its archive.
+void WriteHistoryText(const wxString& path, const std::string& text) {
+  uLongf size = compressBound(text.size());
+  std::string packed(size, '\0');
+  ASSERT_EQ(compress(reinterpret_cast<Bytef*>(&packed[0]), &size,
+                     reinterpret_cast<const Bytef*>(text.data()), text.size()),
+            Z_OK);
+  packed.resize(size);
+  const std::uint32_t magic = cmn::kHistoryFileMagic;
+  std::string bytes;
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((magic >> (8 * i)) & 0xFF));
+  WriteBytes(path, bytes + packed);
+}
+
+TEST_F(HistoryTest, AMainListNamingTheRecordObjectFailsTheLoad) {
+  // The main list is written as a reference to the list, object 0 of the
+  // list class (3); object 1 is the record (class 6).
+  const std::string good = OneListHistoryText();
+  const std::string main = " 3 0 10 0 0\n";
+  ASSERT_EQ(good.substr(good.size() - main.size()), main) << good;
+  WriteHistoryText(path, good);
+  {
+    pq::History loaded;
+    loaded.Load(path);
+    EXPECT_EQ(Names(loaded), (Lines{"A"}));
+    EXPECT_EQ(loaded.GetMainList(), loaded.GetLists()[0]);
+  }
+  const auto before = history.GetLists();
+  for (const char* forged : {" 3 1 10 0 0\n", " 6 1 10 0 0\n", " 3 2 10 0 0\n"}) {
+    WriteHistoryText(path, good.substr(0, good.size() - main.size()) + forged);
+    EXPECT_THROW(history.Load(path), boost::archive::archive_exception) << forged;
+    EXPECT_EQ(history.GetLists(), before);
+  }
 }
 
 TEST_F(HistoryTest, RecordListFilesRoundTripIntoTheGivenList) {

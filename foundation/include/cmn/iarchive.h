@@ -10,18 +10,30 @@
 // table and refuses an id out of order, a "new" class it already knows and a
 // class not readable here.
 //
+// An archive may also name an object it read before instead of a new one.
+// The library hands back that object's address whatever class the reference
+// claims; cmn::iarchive keeps, for every object id, the class the object was
+// read as and whether it was read through a pointer, and refuses a reference
+// to an id not read yet, to another class, or from a pointer to an object
+// read in place (a pointer may own what it points to; such an object is not
+// its to free). A pointer is also refused an object whose class is not its
+// own or one derived from it: a new one is destroyed before it is read.
+//
 // Types exported for polymorphic pointers (BOOST_CLASS_EXPORT_IMPLEMENT) must
 // be exported in a file that includes this header first, so that the export
 // also registers them for cmn::iarchive.
 #include <cstddef>
 #include <istream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <boost/archive/text_iarchive.hpp>
 #include <boost/archive/text_oarchive.hpp>
 #include <boost/archive/detail/register_archive.hpp>
 #include <boost/serialization/collection_size_type.hpp>
+#include <boost/serialization/singleton.hpp>
+#include <boost/serialization/type_info_implementation.hpp>
 
 #include "cmn/mblock.h"
 
@@ -62,18 +74,51 @@ class iarchive : public boost::archive::text_iarchive_impl<iarchive> {
   using boost::archive::text_iarchive_impl<iarchive>::load_override;
   void load_override(boost::archive::class_id_type& t);
   void load_override(boost::archive::class_name_type& t);
+  void load_override(boost::archive::object_id_type& t);
+  // Every pointer: the class it points to is known only here.
+  template <class T>
+  void load_override(T*& t) {
+    using Type = typename boost::serialization::type_info_implementation<std::remove_cv_t<T>>::type;
+    pointee_ = &boost::serialization::singleton<Type>::get_const_instance();
+    boost::archive::text_iarchive_impl<iarchive>::load_override(t);
+  }
 
  private:
+  using TypeInfo = boost::serialization::extended_type_info;
   // The class table as the library builds it, in id order.
-  std::vector<const boost::serialization::extended_type_info*> classes_;
-  // The pointer being read: its serializer and finder, and what comes next.
-  const PointerSerializer* pointer_ = nullptr;
-  Finder finder_ = nullptr;
-  bool expectClassId_ = false;
-  bool expectClassName_ = false;
+  std::vector<const TypeInfo*> classes_;
+  // For every object id read, the class id it was read as and whether it
+  // was read through a pointer.
+  struct Loaded {
+    int classId;
+    bool viaPointer;
+  };
+  std::vector<Loaded> objects_;
+  // What the next object id read belongs to (-1: nothing expected).
+  Loaded idFor_{-1, false};
+  // The class the next pointer points to, set just before it is read.
+  const TypeInfo* pointee_ = nullptr;
+  // The pointer being read: its serializer, finder and pointee, what comes
+  // next, its class id, and its new object once allocated.
+  struct Pointer {
+    const PointerSerializer* serializer = nullptr;
+    Finder finder = nullptr;
+    const TypeInfo* pointee = nullptr;
+    bool expectClassId = false;
+    bool expectClassName = false;
+    bool expectObject = false;
+    int classId = -1;
+    void* object = nullptr;
+    const Serializer* objectSerializer = nullptr;
+    bool objectRefused = false;
+  };
+  Pointer pointer_;
+  // Set when an object was destroyed halfway: the library still lists it.
+  bool broken_ = false;
 
-  bool Known(const boost::serialization::extended_type_info& type) const;
-  void Remember(const boost::serialization::extended_type_info& type);
+  int ClassIndex(const TypeInfo& type) const;
+  bool Known(const TypeInfo& type) const { return ClassIndex(type) >= 0; }
+  int Remember(const TypeInfo& type);
 };
 
 }  // namespace cmn
