@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include "child.h"
 #include "pq/history.h"
@@ -21,6 +25,42 @@ using namespace std::chrono_literals;
 namespace {
 
 const std::string kXclip = "/usr/bin/xclip";
+
+// The X window of the display's top level that carries our window class
+// property with `cls`, and the process id the toolkit gave it (0, 0: none).
+std::pair<Window, long> TopLevelOfClass(const std::string& display, const std::string& cls) {
+  Display* dpy = XOpenDisplay(display.c_str());
+  if (!dpy) return {0, 0};
+  const Atom classAtom = XInternAtom(dpy, "_PASTIQ_CLASS", False);
+  const Atom pidAtom = XInternAtom(dpy, "_NET_WM_PID", False);
+  auto property = [dpy](Window w, Atom name, Atom type) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string value;
+    if (XGetWindowProperty(dpy, w, name, 0, 256, False, type, &actual, &format, &count, &after, &data) == Success &&
+        data) {
+      if (format == 8) value.assign(reinterpret_cast<char*>(data), count);
+      if (format == 32 && count == 1) value = std::to_string(*reinterpret_cast<long*>(data));
+      XFree(data);
+    }
+    return value;
+  };
+  std::pair<Window, long> found{0, 0};
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !found.first; ++i)
+      if (property(children[i], classAtom, AnyPropertyType) == cls) {
+        const std::string pid = property(children[i], pidAtom, XA_CARDINAL);
+        found = {children[i], pid.empty() ? 0 : std::stol(pid)};
+      }
+    if (children) XFree(children);
+  }
+  XCloseDisplay(dpy);
+  return found;
+}
 
 struct ProgramOnX11 : ::testing::Test {
   fs::path data = testing_sandbox::MakeTempDir("data");
@@ -76,6 +116,21 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
       EXPECT_EQ(r->application, kXclip);
     }
   EXPECT_TRUE(found) << "no record of the text in " << history.GetMainList()->GetCount() << " records";
+}
+
+// Another instance finds the running one by its main frame's class: the class
+// is on the toolkit's own X window of the frame.
+TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
+  ASSERT_TRUE(server.Start(false)) << "Xvfb did not come up";
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  std::pair<Window, long> frame{0, 0};
+  for (const auto end = std::chrono::steady_clock::now() + 10s;
+       !frame.first && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
+    frame = TopLevelOfClass(server.display(), "PastiqFrame");
+  ASSERT_NE(frame.first, 0u);
+  EXPECT_EQ(frame.second, program.pid());
+  program.Stop();
 }
 
 TEST_F(ProgramOnX11, WithoutADisplayItEndsWithAClearMessage) {
