@@ -133,6 +133,26 @@ TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
   program.Stop();
 }
 
+TEST_F(ProgramOnX11, OnTheXDisplayItDoesNotSayItRunsOnTheSimulatedDesktop) {
+  ASSERT_TRUE(server.Start(false)) << "Xvfb did not come up";
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  setenv("DISPLAY", server.display().c_str(), 1);
+  Child program(PASTIQ_PROGRAM, {}, true);
+  if (saved.empty())
+    unsetenv("DISPLAY");
+  else
+    setenv("DISPLAY", saved.c_str(), 1);
+  ASSERT_GT(program.pid, 0);
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  while (!CatchesSignal(program.pid, SIGTERM) && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(kill(program.pid, SIGTERM), 0);
+  const std::string said = program.ReadAll();
+  EXPECT_NE(program.Wait(15s), -1);
+  EXPECT_EQ(said.find("simulated desktop"), std::string::npos) << said;
+}
+
 TEST_F(ProgramOnX11, WithoutADisplayItEndsWithAClearMessage) {
   const char* display = std::getenv("DISPLAY");
   const std::string saved = display ? display : "";
