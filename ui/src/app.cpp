@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include <cstdio>
+#include <string>
 
 #include <wx/cmdline.h>
 #include <wx/image.h>
@@ -56,7 +57,11 @@ bool PastiqApp::OnCmdLineParsed(wxCmdLineParser& parser) {
 
 bool PastiqApp::OnInit() {
   // Every step below may use the platform layer: its desktop comes first.
-  StartDesktop();
+  std::string desktopError;
+  if (!StartDesktop(&desktopError)) {
+    std::fprintf(stderr, "pastiq: %s\n", desktopError.c_str());
+    return false;
+  }
 
   // 1. An older version still running is closed, or the start ends.
   if (!CloseOlderVersion()) return false;
@@ -142,6 +147,8 @@ int PastiqApp::OnExit() {
   // and removes the hooks, before the window it holds goes.
   pq::Mgr& mgr = pq::Mgr::Get();
   if (mgr.IsStarted()) mgr.Stop();
+  // The display connection closes only once the manager has let go of the
+  // clipboard and its hooks; the rest below needs no desktop of others.
   // 5.-8. The handlers pushed onto the windows are popped and the history
   // windows detached here, once the windows have them.
   // 9. The menu window, floating list and popup list are destroyed before

@@ -1,16 +1,29 @@
 #pragma once
 // The desktop the platform layer works on in this run, and how the toolkit's
 // windows and main loop meet it. The backend is chosen here and nowhere else.
+#include <string>
+
 #include "platform/types.h"
 
 class wxTopLevelWindow;
 
-// Starts the desktop backend (on the GUI thread, before anything else uses the
-// platform layer) and hands the GUI thread's message queue to the toolkit's
-// main loop: whenever work arrives, a drain of the queue is scheduled there,
-// so nothing polls. Calling it again changes nothing.
-void StartDesktop();
-// Unhooks the queue from the main loop; what arrives later waits unhandled.
+// The switch: PASTIQ_DESKTOP=sim asks for the simulated desktop; otherwise
+// the program works on the X display ($DISPLAY).
+bool SimulatedDesktopAsked();
+
+// Chooses the backend and opens it on the calling (GUI) thread: the X11
+// desktop unless the simulated one is asked for. False, with a message for
+// the user in *error, when no X display can be reached. Calling it again
+// changes nothing.
+bool OpenDesktop(std::string* error = nullptr);
+// Opens the desktop when that was not done yet, and hands the GUI thread's
+// message queue (and on X11 the display connection) to the toolkit's main
+// loop: whenever work arrives, a dispatch is scheduled there, so nothing
+// polls. X11 warnings go to the log. Calling it again changes nothing.
+bool StartDesktop(std::string* error = nullptr);
+// Unhooks the desktop from the main loop and, on X11, closes the display
+// connection (our clipboard data goes to a clipboard manager where one runs);
+// what arrives later waits unhandled.
 void StopDesktop();
 
 // Whether this run works on the simulated desktop, where the clipboard and

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -87,6 +88,18 @@ struct Child {
     }
   }
 };
+
+// Whether the process has its own handler for the signal: the program
+// installs its session-end handlers as the last thing of its start-up, so a
+// signal sent earlier would simply kill it.
+inline bool CatchesSignal(pid_t pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    unsigned long long mask = 0;
+    if (std::sscanf(line.c_str(), "SigCgt: %llx", &mask) == 1) return (mask >> (signal - 1)) & 1;
+  }
+  return false;
+}
 
 // Real processes take real time; the wait ends as soon as the file is there.
 inline bool WaitForFile(const std::filesystem::path& file,

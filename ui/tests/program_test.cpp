@@ -24,18 +24,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-// Whether the process has its own handler for the signal: the program
-// installs its session-end handlers as the last thing of its start-up, so a
-// signal sent earlier would simply kill it.
-bool Catches(pid_t pid, int signal) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    unsigned long long mask = 0;
-    if (std::sscanf(line.c_str(), "SigCgt: %llx", &mask) == 1) return (mask >> (signal - 1)) & 1;
-  }
-  return false;
-}
-
 struct Program : ::testing::Test {
   // The X server a test run starts may reset when its last client leaves and
   // then refuse a program that connects meanwhile: this process stays
@@ -66,7 +54,7 @@ struct Program : ::testing::Test {
   // took too long.
   static bool WaitUntilRunning(Child& child) {
     const auto end = std::chrono::steady_clock::now() + 20s;
-    while (!Catches(child.pid, SIGTERM)) {
+    while (!CatchesSignal(child.pid, SIGTERM)) {
       if (std::chrono::steady_clock::now() > end || child.Wait(0ms) != -1) return false;
       std::this_thread::sleep_for(10ms);
     }
