@@ -96,7 +96,7 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
   ASSERT_GT(xclip.pid(), 0);
   // The capture runs in the program's own loop; nothing outside it shows
   // when it is done, so it gets a generous moment.
-  std::this_thread::sleep_for(2s);
+  std::this_thread::sleep_for(4s);
 
   ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
   const int status = program.Wait(15000);
