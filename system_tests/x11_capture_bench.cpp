@@ -28,7 +28,6 @@
 #include "desktop.h"
 #include "platform/x11.h"
 #include "pq/record.h"
-#include "sandbox.h"
 
 namespace {
 
@@ -233,11 +232,3 @@ void BM_Idle30s(benchmark::State& state) {
 BENCHMARK(BM_Idle30s)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  testing_sandbox::Enter();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

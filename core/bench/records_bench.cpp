@@ -163,11 +163,3 @@ void BM_CreateDataObject(benchmark::State& state) {
 BENCHMARK(BM_CreateDataObject)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  testing_sandbox::Enter();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
