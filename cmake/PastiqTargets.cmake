@@ -24,3 +24,23 @@ function(pastiq_add_tests name)
     PROPERTIES TIMEOUT 120
     TEST_PREFIX "${name}.")
 endfunction()
+
+# pastiq_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)
+# A decoder of outside bytes, written as LLVMFuzzerTestOneInput. In every
+# build it is a program that feeds each file of its seed corpus once, and
+# CTest runs it on the seeds (a crash or sanitizer report there is a test
+# failure). With -DPASTIQ_FUZZ=ON under clang (scripts/fuzz.sh) it is a
+# libFuzzer target with AddressSanitizer and UndefinedBehaviorSanitizer.
+function(pastiq_add_fuzzer name)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  if(PASTIQ_FUZZ)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${F_LIBS} pastiq_sandbox)
+  else()
+    target_link_libraries(${name} PRIVATE ${F_LIBS} pastiq_fuzz_main)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY PASTIQ_FUZZERS "${name}=${F_CORPUS}")
+  add_test(NAME ${name}.seeds COMMAND ${name} ${F_CORPUS})
+  set_tests_properties(${name}.seeds PROPERTIES TIMEOUT 120)
+endfunction()
