@@ -6,5 +6,5 @@ build="${PASTIQ_BUILD_DIR:-$here/build}"
 
 bash "$here/scripts/deps.sh"
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target pastiq
+cmake --build "$build" -j"${PASTIQ_JOBS:-$(nproc)}" --target pastiq
 exec "$build/bin/pastiq" "$@"

@@ -8,8 +8,8 @@ build="${PASTIQ_BUILD_DIR:-$here/build}"
 
 bash "$here/scripts/deps.sh"
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" -j"${PASTIQ_JOBS:-$(nproc)}"
 
 cd "$build"
 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
-  ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"
+  ctest --output-on-failure -j"${PASTIQ_JOBS:-$(nproc)}" --timeout 300 "$@"
