@@ -43,8 +43,12 @@ class Backend {
   virtual void Sleep(DWORD ms) = 0;
 
   virtual DWORD OwnProcessId() = 0;
-  // Every process, ours included, in a stable order.
-  virtual std::vector<ProcessInfo> Processes() = 0;
+  // Every process id, ours included, in a stable order. Cheap: a snapshot
+  // takes the list and reads a process's details only when they are asked
+  // for, since on a real desktop each one costs reading files.
+  virtual std::vector<DWORD> ProcessIds() = 0;
+  // The details of one process as they are now; false when it is gone.
+  virtual bool ProcessDetails(DWORD pid, ProcessInfo* out) = 0;
   // False when the process is unknown or may not be read; the executable
   // comes first.
   virtual bool Modules(DWORD pid, std::vector<ModuleInfo>* out) = 0;
@@ -58,15 +62,22 @@ class Backend {
   // Whether SetForegroundWindow may bring hwnd to the front now.
   virtual bool AllowSetForeground(HWND hwnd) = 0;
 
+  // A hook was installed or removed. A desktop that hands keys only to the
+  // client that asked for them (X11 grabs) asks while a keyboard hook is
+  // installed, as a hook on any desktop sees keys only then.
+  virtual void HooksChanged() {}
+
   // Work was queued for a thread of another application (the backend runs
   // those threads). `input` is true for synthesised input, which the
   // backend may deliver before SendInput returns.
   virtual void ThreadHasWork(DWORD threadId, bool input) = 0;
 };
 
-// For backends on a real Linux desktop: every process as /proc lists it
-// (pid order; exePath empty where it may not be read).
-std::vector<ProcessInfo> ProcFsProcesses();
+// For backends on a real Linux desktop: every process id /proc lists, in
+// ascending order, and one process's details (exePath empty where it may not
+// be read; false when the process is gone).
+std::vector<DWORD> ProcFsProcessIds();
+bool ProcFsProcessDetails(DWORD pid, ProcessInfo* out);
 // The files a process has mapped, from /proc/PID/maps: the executable (the
 // file /proc/PID/exe names) first and marked isExecutable, then the others by
 // address. False when the process is gone or may not be read.

@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -35,6 +37,17 @@ unsigned long errorCount = 0;
 XErrorHandler previousHandler = nullptr;
 std::thread::id guiThread;
 std::set<DWORD> running;  // foreign threads whose work runs right now
+bool dispatching = false;
+std::atomic<bool> kicked{false};  // the eventfd holds a wakeup Dispatch has not drained yet
+
+// Runs after every request of ours. A request that waits for its reply reads
+// whatever events arrived before it into Xlib's queue, where they no longer
+// make the connection readable: the loop is woken for them, or it would
+// sleep with a clipboard change unread until some unrelated event.
+int AfterRequest(Display* dpy) {
+  if (!dispatching && !kicked && XEventsQueued(dpy, QueuedAlready) > 0) Kick();
+  return 0;
+}
 
 int OnXError(Display* dpy, XErrorEvent* e) {
   if (dpy == conn.dpy) {
@@ -104,10 +117,22 @@ class X11Backend final : public Backend {
 
   DWORD OwnProcessId() override { return static_cast<DWORD>(getpid()); }
 
-  std::vector<ProcessInfo> Processes() override {
-    std::vector<ProcessInfo> out = ProcFsProcesses();
-    out.push_back(ProcessInfo{kUnknownPid, 0, 1, L""});
+  // Newest first: a walk usually looks for a process that has just done
+  // something (the one that wrote the clipboard), and stops there, so it
+  // reads the details of the fewest processes.
+  std::vector<DWORD> ProcessIds() override {
+    std::vector<DWORD> out = ProcFsProcessIds();
+    std::reverse(out.begin(), out.end());
+    out.push_back(kUnknownPid);
     return out;
+  }
+
+  bool ProcessDetails(DWORD pid, ProcessInfo* out) override {
+    if (pid == kUnknownPid) {
+      *out = ProcessInfo{kUnknownPid, 0, 1, L""};
+      return true;
+    }
+    return ProcFsProcessDetails(pid, out);
   }
 
   bool Modules(DWORD pid, std::vector<ModuleInfo>* out) override {
@@ -170,6 +195,11 @@ class X11Backend final : public Backend {
     return ActivateX(w);
   }
 
+  void HooksChanged() override {
+    if (OnGuiThread()) UpdateKeyGrabs();
+    else Kick();  // Dispatch brings the grabs up to date
+  }
+
   void ThreadHasWork(DWORD tid, bool input) override {
     if (input && OnGuiThread()) {
       RunForeign(tid);
@@ -199,6 +229,7 @@ bool Connected() { return conn.dpy != nullptr; }
 
 void Kick() {
   if (conn.eventFd < 0) return;
+  kicked = true;
   std::uint64_t one = 1;
   ssize_t n = write(conn.eventFd, &one, sizeof one);
   (void)n;
@@ -334,21 +365,26 @@ using namespace detail;
 bool Start(const char* displayName, std::string* error) {
   if (conn.dpy) Stop();
   XInitThreads();
-  Display* dpy = XOpenDisplay(displayName);
+  const char* name = displayName && *displayName ? displayName : std::getenv("DISPLAY");
+  if (!name || !*name) {
+    if (error) *error = "DISPLAY is not set";
+    return false;
+  }
+  Display* dpy = XOpenDisplay(name);
   if (!dpy) {
-    if (error) {
-      const char* name = displayName ? displayName : XDisplayName(nullptr);
-      *error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
-    }
+    if (error) *error = std::string("cannot open the X display \"") + name + "\"";
     return false;
   }
   conn = Conn{};
+  kicked = false;
+  dispatching = false;
   conn.dpy = dpy;
   conn.screen = DefaultScreen(dpy);
   conn.root = RootWindow(dpy, conn.screen);
   conn.ownPid = static_cast<DWORD>(getpid());
   guiThread = std::this_thread::get_id();
   InstallErrorHandler();
+  XSetAfterFunction(dpy, &AfterRequest);
   InternAtoms();
   int base = 0, err = 0, major = 0, minor = 0;
   conn.xfixes = XFixesQueryExtension(dpy, &conn.xfixesEvent, &err);
@@ -407,7 +443,9 @@ int Dispatch() {
   std::uint64_t v = 0;
   while (read(conn.eventFd, &v, sizeof v) > 0) {
   }
+  kicked = false;
   InstallErrorHandler();
+  dispatching = true;
   int n = 0;
   while (n < 10000 && XPending(conn.dpy) > 0) {
     XEvent ev;
@@ -416,8 +454,11 @@ int Dispatch() {
     ++n;
   }
   n += RunAllForeign();
+  UpdateKeyGrabs();
   PublishOwnWindows();
   XFlush(conn.dpy);
+  dispatching = false;
+  // Whatever the work above read into Xlib's queue is handled next time.
   KickIfQueued();
   return n;
 }

@@ -90,6 +90,10 @@ void InitKeys();
 void ShutdownKeys();
 void OnKeyEvent(XEvent& ev);
 void OnMappingNotify(XEvent& ev);
+// Grabs the shortcuts while a keyboard hook is installed, and only then: a
+// program that installs no hook (a second instance about to end) takes no
+// keys from anyone.
+void UpdateKeyGrabs();
 // The physical key state (GetAsyncKeyState) as the keyboard holds it now.
 void SyncAsyncKeys();
 // A key message reached another application's window: the one being routed
