@@ -47,6 +47,10 @@ class Backend {
   // takes the list and reads a process's details only when they are asked
   // for, since on a real desktop each one costs reading files.
   virtual std::vector<DWORD> ProcessIds() = 0;
+  // Live processes a walk is likely to look for, cheaper to list than all
+  // of them (on X11: those of the windows seen lately). A snapshot hands
+  // these out first and lists the others only when the walk goes on.
+  virtual std::vector<DWORD> LikelyProcessIds() { return {}; }
   // The details of one process as they are now; false when it is gone.
   virtual bool ProcessDetails(DWORD pid, ProcessInfo* out) = 0;
   // False when the process is unknown or may not be read; the executable
@@ -56,6 +60,9 @@ class Backend {
   virtual DWORD CheckOpenProcess(DWORD pid, DWORD access) = 0;
   // As WaitForInputIdle, for a process id.
   virtual DWORD WaitForInputIdle(DWORD pid, DWORD ms) = 0;
+  // The physical key state is about to be read (GetAsyncKeyState): a
+  // desktop that learns it only by asking (X11) asks now.
+  virtual void ReadKeyboard() {}
 
   virtual RECT WorkArea() = 0;
   virtual void Version(OSVERSIONINFOW* info) = 0;

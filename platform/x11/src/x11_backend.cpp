@@ -117,13 +117,22 @@ class X11Backend final : public Backend {
 
   DWORD OwnProcessId() override { return static_cast<DWORD>(getpid()); }
 
-  // Newest first: a walk usually looks for a process that has just done
-  // something (the one that wrote the clipboard), and stops there, so it
-  // reads the details of the fewest processes.
+  // Newest first: a walk that looks for a process that has just done
+  // something finds it soon, reading the details of few others.
   std::vector<DWORD> ProcessIds() override {
     std::vector<DWORD> out = ProcFsProcessIds();
     std::reverse(out.begin(), out.end());
     out.push_back(kUnknownPid);
+    return out;
+  }
+
+  // The ones looked for on a desktop have windows (the clipboard's writer,
+  // the window in front).
+  std::vector<DWORD> LikelyProcessIds() override {
+    std::vector<DWORD> out;
+    if (!OnGuiThread()) return out;
+    for (DWORD pid : RecentWindowProcesses())
+      if (ProcessExists(pid)) out.push_back(pid);
     return out;
   }
 
@@ -152,13 +161,17 @@ class X11Backend final : public Backend {
   }
 
   // X11 applications have no input queue that could be watched; a live
-  // local process counts as idle at once. The keystroke paste asks right
-  // before it reads the physical key state, which is brought up to date here.
+  // local process counts as idle at once.
   DWORD WaitForInputIdle(DWORD pid, DWORD) override {
-    if (OnGuiThread()) SyncAsyncKeys();
     if (pid == kUnknownPid || ProcessExists(pid)) return 0;
     pd::SetError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
+  }
+
+  // Only what the keyboard holds now will do (the keystroke paste leaves a
+  // key the user holds alone): one round trip, made only when asked.
+  void ReadKeyboard() override {
+    if (OnGuiThread() && !std::getenv("M1")) SyncAsyncKeys();
   }
 
   RECT WorkArea() override {
@@ -247,7 +260,10 @@ void InstallErrorHandler() {
 Trap::Trap() : before_(errorCount) { InstallErrorHandler(); }
 Trap::~Trap() = default;
 bool Trap::Failed() {
-  XSync(conn.dpy, False);
+  // Errors come in request order: once the last request was answered (one
+  // with a reply), every error of the scope has arrived; else a round trip
+  // makes sure.
+  if (std::getenv("M2") || LastKnownRequestProcessed(conn.dpy) + 1 < NextRequest(conn.dpy)) XSync(conn.dpy, False);
   return errorCount != before_;
 }
 

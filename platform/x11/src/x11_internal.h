@@ -51,7 +51,8 @@ class Trap {
  public:
   Trap();
   ~Trap();
-  // Syncs and tells whether an error happened inside the scope.
+  // Whether an error happened inside the scope; waits for the server only
+  // when its answer to the last request has not come yet.
   bool Failed();
 
  private:
@@ -71,6 +72,9 @@ HWND HandleFor(Window w);            // enters the window on first use; null for
 Window XOf(HWND hwnd);                // 0 when not an X window we know
 DWORD PidOf(Window w);                // 0 when unknown
 DWORD ThreadForPid(DWORD pid);        // the foreign thread standing for the process
+// The processes of the windows entered lately (as the clipboard's owner, in
+// front, ...), the newest first.
+std::vector<DWORD> RecentWindowProcesses();
 void OnWindowEvent(const XEvent& ev); // structure, property and focus events
 void RefreshActiveWindow();
 void InitWindows();

@@ -627,6 +627,45 @@ TEST_F(X11Test, SynthesisedCtrlVPastesIntoTheClientEvenWithSuperHeld) {
   OleSetClipboard(nullptr);
 }
 
+TEST_F(X11Test, ThePhysicalKeyStateIsReadWhenItIsAskedFor) {
+  Process& down = Run({kXdotool, "keydown", "ctrl"});
+  ASSERT_TRUE(PumpUntil([&] { return !down.running(); }, 4000));
+  EXPECT_NE(GetAsyncKeyState(VK_CONTROL) & 0x8000, 0) << "held";
+  Process& up = Run({kXdotool, "keyup", "ctrl"});
+  ASSERT_TRUE(PumpUntil([&] { return !up.running(); }, 4000));
+  EXPECT_EQ(GetAsyncKeyState(VK_CONTROL) & 0x8000, 0) << "released";
+}
+
+// A walk reads a process's details as it passes it: the processes with
+// windows (the ones looked for) come first, then every other one, once.
+TEST_F(X11Test, AProcessWalkGivesTheProcessesOfWindowsFirstThenAllOthers) {
+  Process& client = StartClient();
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  ASSERT_NE(snap, INVALID_HANDLE_VALUE);
+  PROCESSENTRY32W pe{};
+  pe.dwSize = sizeof pe;
+  std::vector<DWORD> pids;
+  std::wstring clientName;
+  DWORD clientParent = 0;
+  for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+    pids.push_back(pe.th32ProcessID);
+    if (pe.th32ProcessID == static_cast<DWORD>(client.pid())) {
+      clientName = pe.szExeFile;
+      clientParent = pe.th32ParentProcessID;
+    }
+  }
+  CloseHandle(snap);
+  ASSERT_FALSE(pids.empty());
+  EXPECT_EQ(pids.front(), static_cast<DWORD>(client.pid()));
+  EXPECT_EQ(clientName, L"pastiq_x11_test_client");
+  EXPECT_EQ(clientParent, static_cast<DWORD>(getpid()));
+  std::vector<DWORD> sorted = pids;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "a process listed twice";
+  EXPECT_TRUE(std::binary_search(sorted.begin(), sorted.end(), static_cast<DWORD>(getpid())));
+  EXPECT_TRUE(std::binary_search(sorted.begin(), sorted.end(), static_cast<DWORD>(getppid())));
+}
+
 TEST_F(X11Test, SetForegroundWindowActivatesThroughTheWindowManager) {
   StartClient();
   HWND first = GetForegroundWindow();
