@@ -2,6 +2,7 @@
 // duplicates, the focus rule and the manager's life.
 #include <atomic>
 #include <chrono>
+#include <cwctype>
 #include <string>
 #include <thread>
 #include <vector>
@@ -491,21 +492,39 @@ TEST_F(Capture, AChangedShortcutReachesTheHooks) {
 using FocusRule = ManagerDesktop;
 
 TEST_F(FocusRule, ControlsWithoutTextKeepTheTargetAndEditsBecomeIt) {
+  // Every class that never becomes the target, compared in any letter case.
+  const std::wstring noTarget[] = {
+      L"SCROLLBAR",         L"COMBOBOX",         L"LISTBOX",          L"BUTTON",
+      L"STATIC",            L"SYSLINK32",        L"SYSLINK",          L"SYSPAGER32",
+      L"SYSPAGER",          L"SYSDATETIMEPICK32", L"SYSMONTHCAL32",   L"COMBOBOXEX32",
+      L"REBARWINDOW",       L"REBARWINDOW32",    L"SYSANIMATE32",     L"SYSANIMATE",
+      L"MSCTLS_HOTKEY",     L"MSCTLS_HOTKEY32",  L"MSCTLS_PROGRESS",  L"MSCTLS_PROGRESS32",
+      L"MSCTLS_UPDOWN",     L"MSCTLS_UPDOWN32",  L"MSCTLS_TRACKBAR",  L"MSCTLS_TRACKBAR32",
+      L"SYSTABCONTROL",     L"SYSTABCONTROL32",  L"MSCTLS_STATUSBAR", L"MSCTLS_STATUSBAR32",
+      L"TOOLBARWINDOW",     L"TOOLBARWINDOW32",  L"SYSTREEVIEW32",    L"SYSLISTVIEW32",
+      L"SYSHEADER32",       L"TOOLTIPS_CLASS32", L"TOOLTIPS_CLASS"};
   Focus(editor);
   ASSERT_EQ(mgr().GetTargetField(), editor);
-  for (const wchar_t* cls : {L"Button", L"SysListView32", L"tooltips_class32", L"msctls_statusbar32",
-                             L"ScrollBar", L"SysTreeView32", L"ToolbarWindow32"}) {
-    HWND control = AddControl(editorApp, cls);
+  for (const std::wstring& upper : noTarget) {
+    std::wstring lower = upper;
+    for (wchar_t& ch : lower) ch = static_cast<wchar_t>(std::towlower(ch));
+    for (const std::wstring& cls : {upper, lower}) {
+      HWND control = AddControl(editorApp, cls);
+      Focus(control);
+      EXPECT_EQ(mgr().GetTargetField(), editor) << cls;
+    }
+  }
+  // Names close to those are other controls, which take text.
+  for (const wchar_t* cls : {L"ButtonEdit", L"SysListView", L"Static2", L"ToolTips", L"NotesCanvas"}) {
+    App other = AddApp(L"/usr/bin/notes");
+    HWND control = AddControl(other, cls);
     Focus(control);
-    EXPECT_EQ(mgr().GetTargetField(), editor) << cls;
+    EXPECT_EQ(mgr().GetTargetField(), control) << cls;
   }
   App other = AddApp(L"/usr/bin/notes");
   HWND notes = sim::AddEdit(other.thread, other.frame);
   Focus(notes);
   EXPECT_EQ(mgr().GetTargetField(), notes);
-  HWND custom = AddControl(other, L"NotesCanvas");
-  Focus(custom);
-  EXPECT_EQ(mgr().GetTargetField(), custom);
 }
 
 TEST_F(FocusRule, OurWindowsAndTheTaskbarNeverBecomeTheTarget) {
