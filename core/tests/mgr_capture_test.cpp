@@ -164,7 +164,7 @@ TEST_F(Capture, TheChangingApplicationIsReleasedBeforeAnyoneElseHears) {
     SendMessageW(pq::Mgr::Get().GetWindow(), WM_DRAWCLIPBOARD, 0, 0);
     g_senderBack = true;
   });
-  ASSERT_TRUE(platform::WaitForQueue(10000));
+  EXPECT_TRUE(platform::WaitForQueue(10000)) << "the notice never arrived";
   sim::Settle();
   sender.join();
   g_watchForward = false;
