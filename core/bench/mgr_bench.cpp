@@ -17,7 +17,7 @@
 #include "pq/dataobject.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
-#include "pq/options.h"
+#include "options.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
 
@@ -42,7 +42,6 @@ struct Desktop {
     sim::Reset();
     config = std::make_unique<AppConfig>();
     SetAppConfig(config.get());
-    pq::SetOptionStore(&config->options);
     // No re-join timer here: the toolkit's timer needs an event loop.
     config->options.Set(OPT_REJOIN_VIEWER, false);
     history.CreateDefaultLists();
@@ -66,7 +65,6 @@ struct Desktop {
   ~Desktop() {
     pq::Mgr::Get().Stop();
     pq::Mgr::Get().SetHistory(nullptr);
-    pq::SetOptionStore(nullptr);
     SetAppConfig(nullptr);
     DestroyWindow(window);
   }

@@ -8,7 +8,6 @@
 #include "mgr_fixture.h"
 #include "options.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
 
 namespace mgr_test {
 namespace {
@@ -60,7 +59,7 @@ TEST_F(Capture, TheSameTextFromTheSameApplicationIsRecordedOnce) {
 }
 
 TEST_F(Capture, AllowedDuplicatesNeedASecondSinceTheLastCapture) {
-  pq::SetBoolOption(OPT_ALLOW_DUPLICATES, true);
+  SetOption(OPT_ALLOW_DUPLICATES, true);
   CopyText(editor, L"dup");
   sim::Advance(200);
   CopyText(editor, L"dup");
@@ -137,20 +136,20 @@ TEST_F(Capture, NewRecordsAnimateAndGoToEveryAutoSendHost) {
   RecordingClient client;
   mgr().SetClient(&client);
   config->autoSendHosts = {NetworkAddress("alpha", 45689), NetworkAddress("beta", 1234)};
-  pq::SetBoolOption(OPT_AUTO_SEND, true);
+  SetOption(OPT_AUTO_SEND, true);
   CopyText(editor, L"sent");
   CopyText(editor, L"sent");  // a dropped repeat sends nothing
   EXPECT_EQ(client.log, (std::vector<std::string>{"send sent to alpha:45689", "send sent to beta:1234", "animate"}));
 
   client.log.clear();
-  pq::SetBoolOption(OPT_AUTO_SEND, false);
+  SetOption(OPT_AUTO_SEND, false);
   CopyText(editor, L"kept here");
   EXPECT_EQ(client.log, std::vector<std::string>{"animate"});
 }
 
 TEST_F(Capture, WithoutAClientACaptureStillRecords) {
   config->autoSendHosts = {NetworkAddress("alpha", 45689)};
-  pq::SetBoolOption(OPT_AUTO_SEND, true);
+  SetOption(OPT_AUTO_SEND, true);
   CopyText(editor, L"alone");
   EXPECT_EQ(MainTexts(), std::vector<std::string>{"alone"});
 }
@@ -161,14 +160,14 @@ using Chain = ManagerDesktop;
 
 TEST_F(Chain, RecordingOffLeavesAtOnceAndTheRejoinTimerThenWaits) {
   ASSERT_EQ(GetClipboardViewer(), window);
-  pq::SetBoolOption(OPT_RECORDING, false);
+  SetOption(OPT_RECORDING, false);
   EXPECT_NE(GetClipboardViewer(), window);
   timers->Advance(30000);
   EXPECT_NE(GetClipboardViewer(), window);
   CopyText(editor, L"not heard");
   EXPECT_TRUE(MainTexts().empty());
 
-  pq::SetBoolOption(OPT_RECORDING, true);
+  SetOption(OPT_RECORDING, true);
   EXPECT_EQ(GetClipboardViewer(), window);
   CopyText(editor, L"heard");
   EXPECT_EQ(MainTexts(), std::vector<std::string>{"heard"});
@@ -230,18 +229,18 @@ TEST_F(Chain, TheRejoinPeriodFollowsItsOptionsAndNeverDropsBelowASecond) {
     config->options.Set(OPT_REJOIN_INTERVAL, c.interval);
     EXPECT_EQ(timers->RunningPeriod(), c.period) << c.interval;
   }
-  pq::SetBoolOption(OPT_REJOIN_VIEWER, false);
-  EXPECT_EQ(timers->RunningPeriod(), 0);
+  SetOption(OPT_REJOIN_VIEWER, false);
+  EXPECT_FALSE(mgr().GetViewerTimer()->IsRunning());
 }
 
 TEST_F(Chain, AfterStopNeitherOptionsNorTimerTouchTheChain) {
   mgr().Stop();
   EXPECT_NE(GetClipboardViewer(), window);
-  pq::SetBoolOption(OPT_RECORDING, false);
-  pq::SetBoolOption(OPT_RECORDING, true);
+  SetOption(OPT_RECORDING, false);
+  SetOption(OPT_RECORDING, true);
   timers->Advance(30000);
   EXPECT_NE(GetClipboardViewer(), window);
-  EXPECT_EQ(timers->RunningPeriod(), 0);
+  EXPECT_EQ(timers->Running(), 0);
   EXPECT_EQ(GetWindowLongPtrW(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&FrameProc));
   CopyText(editor, L"after stop");
   EXPECT_TRUE(MainTexts().empty());
@@ -316,8 +315,8 @@ TEST_F(Capture, AChangedShortcutReachesTheHooks) {
   mgr().SetClient(&client);
   Focus(editor);
   config->options.Set(OPT_SHORTCUT_KEY, 'Q');
-  pq::SetBoolOption(OPT_POPUP_SHORTCUT_WIN, false);
-  pq::SetBoolOption(OPT_POPUP_SHORTCUT_CTRL, true);
+  SetOption(OPT_POPUP_SHORTCUT_WIN, false);
+  SetOption(OPT_POPUP_SHORTCUT_CTRL, true);
   sim::Chord({VK_CONTROL, 'Q'});
   sim::Settle();
   ASSERT_FALSE(client.log.empty());

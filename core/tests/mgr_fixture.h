@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "appconfig.h"
+#include "fake_timers.h"
 #include "platform/clipboard.h"
 #include "platform/hooks.h"
 #include "platform/input.h"
@@ -25,21 +26,6 @@
 namespace mgr_test {
 
 namespace sim = platform::sim;
-
-// Repeating timers on the desktop's virtual clock.
-class VirtualTimers {
- public:
-  VirtualTimers();
-  ~VirtualTimers();
-  // Moves the clock, firing every period that ends on the way.
-  void Advance(DWORD ms);
-  // The period of the newest running timer, 0 when none runs.
-  int RunningPeriod() const;
-
- private:
-  struct Timer;
-  std::vector<Timer*> timers_;
-};
 
 // What the application's later parts would receive.
 class RecordingClient : public pq::MgrClient {
@@ -95,7 +81,7 @@ class ManagerDesktop : public ::testing::Test {
   pq::RecordPtr TextRecord(const std::string& text, const std::string& html = "");
 
   std::unique_ptr<AppConfig> config;
-  std::unique_ptr<VirtualTimers> timers;
+  std::unique_ptr<testing_timers::FakeTimers> timers;
   pq::History history;
   HWND window = nullptr;  // our main window
   App shell;              // the taskbar's process

@@ -6,7 +6,7 @@
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
+#include "settings.h"
 #include "pq/record.h"
 #include "platform/clipboard.h"
 #include "platform/gdi.h"
@@ -29,10 +29,7 @@ class ClipboardCaptureTest : public ::testing::Test {
     frame.className = L"EditorFrame";
     editor = sim::AddWindow(frame);
     for (int id : {1001, 1002, 1003, 1004, 1008}) store.Set(id, true);
-    previous = pq::GetOptionStore();
-    pq::SetOptionStore(&store);
   }
-  void TearDown() override { pq::SetOptionStore(previous); }
 
   // The record's items as its data object gives them back (tag left out).
   static std::vector<std::string> Items(const pq::Record& r) {
@@ -51,8 +48,8 @@ class ClipboardCaptureTest : public ::testing::Test {
   }
 
   HWND editor = nullptr;
-  cmn::option<int> store;
-  cmn::option<int>* previous = nullptr;
+  testing_settings::ScopedSettings settings{testing_settings::kNoOptions};
+  cmn::option<int>& store = settings.options();
   pq::Record record;
 };
 

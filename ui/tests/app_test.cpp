@@ -28,7 +28,6 @@
 #include "platform/window.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
-#include "pq/options.h"
 #include "sessionend.h"
 #include "startup.h"
 
@@ -75,7 +74,7 @@ TEST(StartUp, BuildsTheSettingsHistoryAndHiddenMainFrame) {
   PastiqApp& app = App();
   ASSERT_NE(app.GetConfig(), nullptr);
   EXPECT_EQ(&GetAppConfig(), app.GetConfig());
-  EXPECT_EQ(pq::GetOptionStore(), &app.GetConfig()->options);
+  EXPECT_EQ(FindAppConfig(), app.GetConfig());
   ASSERT_NE(app.GetHistory(), nullptr);
   ASSERT_NE(app.GetHistory()->GetMainList(), nullptr);
   EXPECT_EQ(app.GetHistory()->GetMainList()->GetName(), "Main");
