@@ -123,12 +123,15 @@ TEST(GuiQueue, IsDrainedFromTheMainLoop) {
   const HWND editor = sim::AddWindow(spec);
   pq::RecordList& main = *App().GetHistory()->GetMainList();
   const unsigned before = main.GetCount();
+  // A text of its own each time: the same clip again would be a repeat.
+  static int run = 0;
+  const std::string text = "copied in the editor " + std::to_string(++run);
 
-  ASSERT_TRUE(sim::PutClipboard(editor, {sim::UnicodeText(L"copied in the editor")}));
+  ASSERT_TRUE(sim::PutClipboard(editor, {sim::UnicodeText(std::wstring(text.begin(), text.end()))}));
   EXPECT_EQ(main.GetCount(), before) << "captured before the loop ran";
   DispatchPending();
   ASSERT_EQ(main.GetCount(), before + 1);
-  EXPECT_EQ(main.GetRecord(0)->GetText(), "copied in the editor");
+  EXPECT_EQ(main.GetRecord(0)->GetText(), text);
   EXPECT_EQ(main.GetRecord(0)->GetApplication(), "/usr/bin/editor");
 }
 
@@ -206,10 +209,13 @@ struct SaveState : ::testing::Test {
   fs::path folder = AppConfig::GetFolder().utf8_string();
   fs::path settings = AppConfig::GetFilePath().utf8_string();
   fs::path history = pq::History::GetFilePath().utf8_string();
+  const wxRect frameRect = Frame().GetRect();
   void SetUp() override {
     fs::remove_all(settings);
     fs::remove_all(history);
   }
+  // The frame is the application's, shared with the other tests.
+  void TearDown() override { Frame().SetSize(frameRect); }
 };
 
 TEST_F(SaveState, StoresTheFrameAndWritesBothFiles) {
