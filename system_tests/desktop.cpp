@@ -19,7 +19,7 @@ bool Desktop::Start() {
   pq::Mgr::Get().SetClient(&client);
   pq::Mgr::Get().Start(frame);
   started = true;
-  x11test::Pump(30);
+  x11test::Settle();
   return true;
 }
 

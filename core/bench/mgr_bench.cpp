@@ -18,6 +18,7 @@
 #include "pq/history.h"
 #include "pq/mgr.h"
 #include "options.h"
+#include "sim_app.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
 
@@ -46,14 +47,10 @@ struct Desktop {
     config->options.Set(OPT_REJOIN_VIEWER, false);
     history.CreateDefaultLists();
 
-    sim::ProcessSpec spec;
-    spec.exePath = L"/usr/bin/editor";
-    pid = sim::CreateProcess(spec);
-    thread = sim::MainThread(pid);
-    sim::WindowSpec frameSpec;
-    frameSpec.thread = thread;
-    frameSpec.className = L"EditorFrame";
-    frame = sim::AddWindow(frameSpec);
+    const testing_sim::App editor = testing_sim::AddApp(L"/usr/bin/editor", L"EditorFrame");
+    pid = editor.pid;
+    thread = editor.thread;
+    frame = editor.frame;
     edit = sim::AddEdit(thread, frame);
     codeEditor = sim::AddEdit(thread, frame, L"CodeEditor");
 

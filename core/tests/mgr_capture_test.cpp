@@ -120,14 +120,10 @@ TEST_F(Capture, AFullListThatKeepsItsRecordsRecordsAndPostsNothing) {
 
 TEST_F(Capture, AClipOfAProtectedProcessNamesTheApplicationInFront) {
   sim::ProcessSpec spec;
-  spec.exePath = L"/usr/sbin/service";
   spec.protectedProcess = true;
-  DWORD service = sim::CreateProcess(spec);
-  sim::WindowSpec w;
-  w.thread = sim::MainThread(service);
-  HWND serviceWindow = sim::AddWindow(w);
+  const App service = AddApp(L"/usr/sbin/service", L"ServiceWindow", spec);
   Focus(editor);
-  CopyText(serviceWindow, L"from a service");
+  CopyText(service.frame, L"from a service");
   ASSERT_EQ(MainTexts(), std::vector<std::string>{"from a service"});
   EXPECT_EQ(AppOf(Main().GetRecord(0)), L"/usr/bin/editor");
 }

@@ -49,19 +49,6 @@ void ManagerDesktop::TearDown() {
   if (IsWindow(window)) DestroyWindow(window);
 }
 
-App ManagerDesktop::AddApp(const std::wstring& exe, const std::wstring& frameClass) {
-  sim::ProcessSpec spec;
-  spec.exePath = exe;
-  App app;
-  app.pid = sim::CreateProcess(spec);
-  app.thread = sim::MainThread(app.pid);
-  sim::WindowSpec frame;
-  frame.thread = app.thread;
-  frame.className = frameClass;
-  app.frame = sim::AddWindow(frame);
-  return app;
-}
-
 HWND ManagerDesktop::AddControl(const App& app, const std::wstring& className) {
   sim::WindowSpec spec;
   spec.thread = app.thread;

@@ -22,6 +22,7 @@
 #include "pq/mgr.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
+#include "sim_app.h"
 
 namespace mgr_test {
 
@@ -46,11 +47,7 @@ class RecordingClient : public pq::MgrClient {
   std::vector<std::string> log;
 };
 
-struct App {
-  DWORD pid = 0;
-  DWORD thread = 0;
-  HWND frame = nullptr;
-};
+using App = testing_sim::App;
 
 // The main frame's own procedure: notes what reaches it.
 LRESULT FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -61,8 +58,11 @@ class ManagerDesktop : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // A running application with a top-level window.
-  App AddApp(const std::wstring& exe, const std::wstring& frameClass = L"AppFrame");
+  // A running application with a top-level window (testing_sim::AddApp).
+  App AddApp(const std::wstring& exe, const std::wstring& frameClass = L"AppFrame",
+             const sim::ProcessSpec& process = {}) {
+    return testing_sim::AddApp(exe, frameClass, process);
+  }
   // A window of `app` of the given class (a child of its frame).
   HWND AddControl(const App& app, const std::wstring& className);
   // `owner`'s application puts data on the clipboard; all queued work runs.

@@ -7,6 +7,7 @@
 #include "pq/item.h"
 #include "pq/itemtype.h"
 #include "settings.h"
+#include "sim_app.h"
 #include "pq/record.h"
 #include "platform/clipboard.h"
 #include "platform/gdi.h"
@@ -21,13 +22,7 @@ class ClipboardCaptureTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::Reset();
-    sim::ProcessSpec spec;
-    spec.exePath = L"/usr/bin/editor";
-    const DWORD pid = sim::CreateProcess(spec);
-    sim::WindowSpec frame;
-    frame.thread = sim::MainThread(pid);
-    frame.className = L"EditorFrame";
-    editor = sim::AddWindow(frame);
+    editor = testing_sim::AddApp(L"/usr/bin/editor", L"EditorFrame").frame;
     for (int id : {1001, 1002, 1003, 1004, 1008}) store.Set(id, true);
   }
 

@@ -29,6 +29,7 @@
 #include "pq/history.h"
 #include "pq/mgr.h"
 #include "sessionend.h"
+#include "sim_app.h"
 #include "startup.h"
 
 namespace fs = std::filesystem;
@@ -115,12 +116,7 @@ TEST(StartUp, TheDeferredPartRunsOnceTheLoopDoes) {
 // Another application copies; the manager's capture is a message it posts
 // to itself, which only the main loop's drain of the queue delivers.
 TEST(GuiQueue, IsDrainedFromTheMainLoop) {
-  sim::ProcessSpec editorApp;
-  editorApp.exePath = L"/usr/bin/editor";
-  const DWORD pid = sim::CreateProcess(editorApp);
-  sim::WindowSpec spec;
-  spec.thread = sim::MainThread(pid);
-  const HWND editor = sim::AddWindow(spec);
+  const HWND editor = testing_sim::AddApp(L"/usr/bin/editor").frame;
   pq::RecordList& main = *App().GetHistory()->GetMainList();
   const unsigned before = main.GetCount();
   // A text of its own each time: the same clip again would be a repeat.
