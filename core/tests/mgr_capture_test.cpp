@@ -205,6 +205,11 @@ TEST_F(Chain, TheRejoinTimerHealsAChainThatAViewerBroke) {
   EXPECT_EQ(mgr().GetNextViewer(), rude);
   CopyText(editor, L"found");
   EXPECT_EQ(MainTexts(), std::vector<std::string>{"found"});
+  // Every period, not just the first: a second rude viewer is healed too.
+  HWND ruder = sim::AddClipboardViewer(editorApp.thread, /*forwards=*/false);
+  timers->Advance(10000);
+  EXPECT_EQ(GetClipboardViewer(), window);
+  EXPECT_EQ(mgr().GetNextViewer(), ruder);
 }
 
 TEST_F(Chain, JoiningWhileJoinedNeverMakesUsOurOwnNextViewer) {
