@@ -141,6 +141,29 @@ TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
   program.Stop();
 }
 
+// A second instance ends at the single-instance check, before it has taken
+// any key from anyone: it warns of no shortcut the first one holds, and says
+// on its standard error why it ends.
+TEST_F(ProgramOnX11, ASecondInstanceTakesNoKeysAndSaysWhyItEnds) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  ChildProcess first(PASTIQ_PROGRAM, {}, On(server.display()).WithStderr());
+  ASSERT_TRUE(WaitUntilRunning(first)) << first.Output();
+  {
+    x11test::KeyHolder other;
+    EXPECT_FALSE(other.GrabSuperV(server.display())) << "the first instance holds its shortcut";
+  }
+  ChildProcess second(PASTIQ_UNATTENDED, {}, On(server.display()).WithStderr());
+  const int status = second.Wait(15s);
+  ASSERT_NE(status, -1) << "the second instance is still running";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+  const std::string said = second.ReadAll();
+  EXPECT_NE(said.find("pastiq: Another program instance is already running, aborting...\n"), std::string::npos)
+      << said;
+  EXPECT_EQ(said.find("could not be grabbed"), std::string::npos) << said;
+  EXPECT_TRUE(first.running());
+  first.Stop();
+}
+
 TEST_F(ProgramOnX11, OnTheXDisplayItDoesNotSayItRunsOnTheSimulatedDesktop) {
   ASSERT_TRUE(server.Start(false)) << "Xvfb did not come up";
   ChildProcess program(PASTIQ_PROGRAM, {}, On(server.display()).WithStderr());
@@ -158,8 +181,9 @@ TEST_F(ProgramOnX11, WithoutADisplayItEndsWithAClearMessage) {
   const int status = program.Wait(10s);
   ASSERT_NE(status, -1);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
-  EXPECT_NE(said.find("pastiq: no X display can be reached"), std::string::npos) << said;
-  EXPECT_NE(said.find("PASTIQ_DESKTOP=sim"), std::string::npos) << said;
+  EXPECT_NE(said.find("pastiq: no X display can be reached (DISPLAY is not set)"), std::string::npos) << said;
+  EXPECT_NE(said.find("xvfb-run"), std::string::npos) << "what works: " << said;
+  EXPECT_EQ(said.find("PASTIQ_DESKTOP=sim"), std::string::npos) << "needs a display too: " << said;
   EXPECT_FALSE(fs::exists(data / "pastiq_history"));
 }
 
