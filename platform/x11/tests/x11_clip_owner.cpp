@@ -106,7 +106,10 @@ int Offer(int argc, char** argv) {
   for (;;) {
     XEvent ev;
     XNextEvent(dpy, &ev);
-    if (ev.type == SelectionClear) return 0;
+    if (ev.type == SelectionClear) {
+      XCloseDisplay(dpy);
+      return 0;
+    }
     if (ev.type != SelectionRequest || !Answer(ev.xselectionrequest)) continue;
     char* name = XGetAtomName(dpy, ev.xselectionrequest.target);
     std::printf("SERVED %s\n", name ? name : "?");
@@ -144,5 +147,8 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   TakeText(0, "done");
   ServeUntilRead(Clock::now() + std::chrono::seconds(30), true);
+  // As clients do: the server handles what was sent before it sees us go
+  // (a connection that just drops may lose its last requests).
+  XCloseDisplay(dpy);
   return 0;
 }
