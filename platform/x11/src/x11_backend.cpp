@@ -40,12 +40,8 @@ std::set<DWORD> running;  // foreign threads whose work runs right now
 bool dispatching = false;
 std::atomic<bool> kicked{false};  // the eventfd holds a wakeup Dispatch has not drained yet
 
-// Runs after every request of ours. A request that waits for its reply reads
-// whatever events arrived before it into Xlib's queue, where they no longer
-// make the connection readable: the loop is woken for them, or it would
-// sleep with a clipboard change unread until some unrelated event.
-int AfterRequest(Display* dpy) {
-  if (!dispatching && !kicked && XEventsQueued(dpy, QueuedAlready) > 0) Kick();
+int AfterRequest(Display*) {
+  NoteQueuedEvents();
   return 0;
 }
 
@@ -171,7 +167,7 @@ class X11Backend final : public Backend {
   // Only what the keyboard holds now will do (the keystroke paste leaves a
   // key the user holds alone): one round trip, made only when asked.
   void ReadKeyboard() override {
-    if (OnGuiThread() && !std::getenv("M1")) SyncAsyncKeys();
+    if (OnGuiThread()) SyncAsyncKeys();
   }
 
   RECT WorkArea() override {
@@ -252,6 +248,10 @@ void KickIfQueued() {
   if (conn.dpy && XEventsQueued(conn.dpy, QueuedAlready) > 0) Kick();
 }
 
+void NoteQueuedEvents() {
+  if (conn.dpy && !dispatching && !kicked && XEventsQueued(conn.dpy, QueuedAlready) > 0) Kick();
+}
+
 void InstallErrorHandler() {
   XErrorHandler old = XSetErrorHandler(&OnXError);
   if (old != &OnXError) previousHandler = old;
@@ -263,7 +263,10 @@ bool Trap::Failed() {
   // Errors come in request order: once the last request was answered (one
   // with a reply), every error of the scope has arrived; else a round trip
   // makes sure.
-  if (std::getenv("M2") || LastKnownRequestProcessed(conn.dpy) + 1 < NextRequest(conn.dpy)) XSync(conn.dpy, False);
+  if (LastKnownRequestProcessed(conn.dpy) + 1 < NextRequest(conn.dpy)) {
+    XSync(conn.dpy, False);
+    NoteQueuedEvents();  // a sync is no request of its own that the loop hears of
+  }
   return errorCount != before_;
 }
 

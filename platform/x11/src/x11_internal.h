@@ -45,6 +45,11 @@ void Kick();
 // After X work outside Dispatch: events read into Xlib's queue meanwhile
 // would not make the connection readable, so the loop is woken for them.
 void KickIfQueued();
+// The same after every request of ours (and every sync) made outside
+// Dispatch: a request that waits for its reply reads whatever events came
+// before it into Xlib's queue, and the loop would sleep with a clipboard
+// change unread until some unrelated event.
+void NoteQueuedEvents();
 
 // X errors of our connection are caught, not fatal. Trap scopes count them.
 class Trap {

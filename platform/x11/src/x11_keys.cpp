@@ -350,6 +350,7 @@ void UpdateKeyGrabs() {
   // Grabbed (or given back) before the caller goes on: a key typed right
   // after the hook is installed must reach it.
   XSync(C().dpy, False);
+  NoteQueuedEvents();
 }
 
 void KeyReachedWindow(HWND, UINT msg, WPARAM vkParam) {
