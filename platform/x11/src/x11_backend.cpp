@@ -40,6 +40,7 @@ std::set<DWORD> running;  // foreign threads whose work runs right now
 bool dispatching = false;
 std::atomic<bool> kicked{false};  // the eventfd holds a wakeup Dispatch has not drained yet
 
+// Xlib's after function: runs after every request of ours.
 int AfterRequest(Display*) {
   NoteQueuedEvents();
   return 0;

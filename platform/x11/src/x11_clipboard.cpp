@@ -3,7 +3,8 @@
 // When another client takes the selection, its targets are read at once,
 // each with a bounded wait, and put on the layer's clipboard with the
 // owner's X window as the owner; closing the clipboard walks the viewer
-// chain, so every viewer gets WM_DRAWCLIPBOARD. When one of our windows puts
+// chain, so every viewer gets WM_DRAWCLIPBOARD. A change read while the one
+// before is still being captured waits its turn. When one of our windows puts
 // data on the layer's clipboard (OleSetClipboard), a viewer of ours that
 // sits at the end of the chain takes the selection and serves the same
 // targets back from it, large ones in increments.
@@ -359,8 +360,6 @@ Read ReadOwner(Window owner, Time time) {
   return out;
 }
 
-void DropWaiting() { cs.waiting.clear(); }
-
 // Puts one read on the layer's clipboard, which walks the viewer chain.
 void Show(Read r) {
   cs.mirroring = true;
@@ -651,7 +650,7 @@ LRESULT ViewerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (!cs.mirroring && Connected() && OwnerIsOurs()) {
         // Our own write is the newest clip: reads from before it that wait
         // to be shown would replace it on the clipboard.
-        DropWaiting();
+        cs.waiting.clear();
         TakeSelection();
       }
       if (cs.nextViewer && IsWindow(cs.nextViewer)) SendMessageW(cs.nextViewer, msg, wParam, lParam);
