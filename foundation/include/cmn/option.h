@@ -105,6 +105,18 @@ class option {
   // Appends o to the observers of id, creating the entry (not found) when
   // absent.
   void AddObserver(const K& id, observer* o) { map[id].observers.push_back(o); }
+  // Removes the first subscription of o to id, if any.
+  void RemoveObserver(const K& id, observer* o) {
+    auto it = map.find(id);
+    if (it == map.end()) return;
+    auto& list = it->second.observers;
+    for (auto at = list.begin(); at != list.end(); ++at) {
+      if (*at == o) {
+        list.erase(at);
+        return;
+      }
+    }
+  }
 
   // Empties the store, observers included.
   void Clear() { map.clear(); }
