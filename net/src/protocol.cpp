@@ -68,7 +68,7 @@ cmn::mblock<char> EncodeObject(const T& object) {
     wxMemoryOutputStream out;
     cmn::WriteArchive(out, [&](cmn::oarchive& ar) { ar << object; });
     const std::size_t size = static_cast<std::size_t>(out.GetLength());
-    if (size == 0 || size > kMaxPayloadBytes) return cmn::mblock<char>();
+    if (size == 0) return cmn::mblock<char>();
     cmn::mblock<char> body(size);
     out.CopyTo(body.data(), size);
     return body;

@@ -41,6 +41,13 @@ std::vector<std::string> RecordingServices::Lines() const {
   return lines_;
 }
 
+std::vector<std::string> RecordingServices::TransferLines() const {
+  std::vector<std::string> lines = Lines();
+  lines.erase(std::remove(lines.begin(), lines.end(), "Info: Network server (record receiver) started successfully."),
+              lines.end());
+  return lines;
+}
+
 bool RecordingServices::Has(const std::string& line) const {
   std::lock_guard<std::mutex> guard(lock_);
   for (const std::string& l : lines_)
@@ -117,6 +124,19 @@ std::vector<int> Peer::NoticeValues(int id) const {
 
 std::size_t Peer::NoticeCount(int id) const { return NoticeValues(id).size(); }
 
+namespace {
+// The server takes connections on this thread's loop: a raw client waits
+// for an answer while it runs.
+bool WaitReadable(net::Socket& s, std::chrono::milliseconds limit = 5s) {
+  return RunUntil(
+      [&] {
+        pollfd p{s.Fd(), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
+      },
+      limit);
+}
+}  // namespace
+
 bool RawClient::Connect(const std::string& from, int port, const std::string& to) {
   if (!socket.Open(net::Endpoint{Address(from), 0})) return false;
   return socket.StartConnect(net::Endpoint{Address(to), port}) &&
@@ -137,6 +157,7 @@ void RawClient::WriteFrame(const cmn::mblock<char>& body) {
 bool RawClient::Handshake() {
   try {
     WriteUInt32(net::HANDSHAKE_MAGIC);
+    WaitReadable(socket);
     return net::ReadUInt32(socket, std::chrono::steady_clock::now() + 5s) == net::HANDSHAKE_MAGIC;
   } catch (const net::e_failed&) {
     return false;
@@ -158,6 +179,7 @@ bool RawClient::Query(const std::string& user, int kind, int version) {
 net::ReplyInfo RawClient::Reply() {
   net::ReplyInfo r;
   try {
+    WaitReadable(socket);
     net::ReadMessage(socket, r, std::chrono::steady_clock::now() + 5s);
   } catch (...) {
     r = net::ReplyInfo();
@@ -168,8 +190,10 @@ net::ReplyInfo RawClient::Reply() {
 bool RawClient::WaitClosed(std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
   char buffer[4096];
-  while (socket.Receive(buffer, sizeof buffer, end) > 0) {
-  }
+  do {
+    if (!WaitReadable(socket, std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())))
+      return false;
+  } while (socket.Receive(buffer, sizeof buffer, end) > 0);
   return std::chrono::steady_clock::now() < end;
 }
 

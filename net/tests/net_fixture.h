@@ -40,6 +40,8 @@ class RecordingServices : public net::AppServices {
 
   // "Info: text" lines, oldest first.
   std::vector<std::string> Lines() const;
+  // The same without the server's start.
+  std::vector<std::string> TransferLines() const;
   bool Has(const std::string& line) const;
   std::size_t Count() const;
 
@@ -81,7 +83,8 @@ class Peer {
   std::size_t NoticeCount(int id) const;
 };
 
-// A raw connection from `from` to a port on 127.0.0.1 (or `to`).
+// A raw connection from `from` to a port on 127.0.0.1 (or `to`). Its waits
+// for an answer run the event loop, so a server of this thread answers.
 class RawClient {
  public:
   bool Connect(const std::string& from, int port, const std::string& to = "127.0.0.1");

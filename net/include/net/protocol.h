@@ -106,7 +106,7 @@ struct e_connect_failed : e_failed {};       // the client's connection not made
 struct e_app_closing {};                     // the application shuts down
 
 // The frame body of an object: a zlib stream of a text archive holding it.
-// Empty when it cannot be encoded or would not fit a payload.
+// Empty when it cannot be encoded.
 template <class T>
 cmn::mblock<char> EncodeObject(const T& object);
 // Reads a frame body into `object` (which the caller made fresh); decoding
