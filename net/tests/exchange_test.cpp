@@ -166,11 +166,11 @@ TEST_F(Exchange, RecordsQueuedBeforeTheirNoticeIsHandledAreAllFiledByTheFirst) {
   }
   ASSERT_TRUE(RunUntil([&] { return desktop.server->GetReceiverCount() == 3; }));
   const char* texts[] = {"a", "b", "c"};
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(net::ReadUInt32(clients[i].socket, std::chrono::steady_clock::now() + 5s), net::HANDSHAKE_MAGIC);
-    ASSERT_EQ(clients[i].Reply().result, net::RESULT_ACCEPTED);
-    clients[i].WriteFrame(net::EncodeObject(*TextRecord(texts[i])));
+  for (RawClient& c : clients) {
+    ASSERT_EQ(net::ReadUInt32(c.socket, std::chrono::steady_clock::now() + 5s), net::HANDSHAKE_MAGIC);
+    ASSERT_EQ(c.Reply().result, net::RESULT_ACCEPTED);
   }
+  for (int i = 0; i < 3; ++i) clients[i].WriteFrame(net::EncodeObject(*TextRecord(texts[i])));
   const auto end = std::chrono::steady_clock::now() + 10s;
   while (desktop.server->GetReceiverCount() > 0 && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(1ms);

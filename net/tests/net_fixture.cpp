@@ -89,7 +89,7 @@ Peer::Peer(const std::string& a, bool listen) : address(a) {
 }
 
 Peer::~Peer() {
-  server->Shutdown();
+  if (server) server->Shutdown();
   server.reset();
 }
 
