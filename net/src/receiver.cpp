@@ -27,7 +27,7 @@ constexpr std::size_t kFirstPayloadReserve = 64 * 1024;
 
 Receiver::Receiver(Socket socket, const Endpoint& peer, std::shared_ptr<ServerCore> core)
     : wxThread(wxTHREAD_DETACHED), socket_(std::move(socket)), peer_(peer), core_(std::move(core)) {
-  core_->AddReceiver(this, peer_.address);
+  core_->AddReceiver(this, peer_.address, &socket_);
   socketRegistered_ = core_->AddSocket(&socket_);
 }
 
@@ -83,6 +83,7 @@ void Receiver::Serve(const Timeouts& timeouts) {
     reply.flags |= REPLY_FLAG_NOT_TRUSTED;
     return answer(RESULT_NOT_TRUSTED);
   }
+  core_->MarkTrusted(this);
 
   switch (query.kind) {
     case KIND_RECORD: {

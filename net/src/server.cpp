@@ -150,7 +150,7 @@ void Server::OnSocketEvent() {
         break;
     }
     // Over the caps, or at exit: the connection is closed at once.
-    if (core_->IsClosing() || !core_->HasRoomFor(peer.address)) continue;
+    if (core_->IsClosing() || !core_->Admit(peer.address)) continue;
     auto* receiver = new Receiver(std::move(socket), peer, core_);
     if (receiver->Create() != wxTHREAD_NO_ERROR || receiver->Run() != wxTHREAD_NO_ERROR) delete receiver;
   }

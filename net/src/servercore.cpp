@@ -48,17 +48,35 @@ bool ServerCore::WaitForSenders(std::chrono::milliseconds limit) {
   return threadEnded_.wait_for(guard, limit, [this] { return senders_.empty(); });
 }
 
-bool ServerCore::HasRoomFor(std::uint32_t peer) const {
+bool ServerCore::Admit(std::uint32_t peer) {
   std::lock_guard<std::mutex> guard(lock_);
-  if (receivers_.size() >= kMaxReceivers) return false;
-  const auto fromPeer = std::count_if(receivers_.begin(), receivers_.end(),
-                                      [peer](const ReceiverEntry& e) { return e.peer == peer; });
-  return static_cast<std::size_t>(fromPeer) < kMaxReceiversPerPeer;
+  std::size_t total = 0, fromPeer = 0;
+  for (const ReceiverEntry& e : receivers_) {
+    if (e.evicted) continue;
+    ++total;
+    if (e.peer == peer) ++fromPeer;
+  }
+  if (fromPeer >= kMaxReceiversPerPeer) return false;
+  if (total < kMaxReceivers) return true;
+  for (ReceiverEntry& e : receivers_) {  // oldest first
+    if (!e.evicted && !e.trusted) {
+      e.evicted = true;
+      e.socket->Shutdown();
+      return true;
+    }
+  }
+  return false;
 }
 
-void ServerCore::AddReceiver(const void* receiver, std::uint32_t peer) {
+void ServerCore::AddReceiver(const void* receiver, std::uint32_t peer, Socket* socket) {
   std::lock_guard<std::mutex> guard(lock_);
-  receivers_.push_back({receiver, peer});
+  receivers_.push_back({receiver, peer, socket, false, false});
+}
+
+void ServerCore::MarkTrusted(const void* receiver) {
+  std::lock_guard<std::mutex> guard(lock_);
+  for (ReceiverEntry& e : receivers_)
+    if (e.receiver == receiver) e.trusted = true;
 }
 
 void ServerCore::RemoveReceiver(const void* receiver) {

@@ -60,9 +60,14 @@ class ServerCore {
   bool WaitForReceivers(std::chrono::milliseconds limit);
   bool WaitForSenders(std::chrono::milliseconds limit);
 
-  // Whether a receiver for one more connection from `peer` fits the caps.
-  bool HasRoomFor(std::uint32_t peer) const;
-  void AddReceiver(const void* receiver, std::uint32_t peer);
+  // Whether one more connection from `peer` may have a receiver: not beyond
+  // the cap per peer; at the total cap, the oldest receiver still waiting
+  // for its query (not yet trusted) is woken to end, so idle connections
+  // cannot lock trusted peers out.
+  bool Admit(std::uint32_t peer);
+  void AddReceiver(const void* receiver, std::uint32_t peer, Socket* socket);
+  // The receiver's peer passed the trust check: it is evicted no more.
+  void MarkTrusted(const void* receiver);
   // Both post their notice (ID_NOTIFY_RECEIVER_ENDED, ID_NOTIFY_SENDER_ENDED).
   void RemoveReceiver(const void* receiver);
   void AddSender(const void* sender);
@@ -94,6 +99,9 @@ class ServerCore {
   struct ReceiverEntry {
     const void* receiver;
     std::uint32_t peer;
+    Socket* socket;
+    bool trusted;
+    bool evicted;  // woken to end; no longer counted
   };
 
   mutable std::mutex lock_;
