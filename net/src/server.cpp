@@ -201,20 +201,31 @@ void Server::AddReceivedRecords() {
   if (added) Animate();
 }
 
+namespace {
+// Adds the records of `from` to the front of `target`, last first, so they
+// keep their order there; records already in `seen` are left out. True when
+// any was added.
+bool FileRecords(const pq::RecordList& from, pq::RecordList& target, std::set<const pq::Record*>& seen) {
+  bool added = false;
+  for (unsigned i = from.GetCount(); i-- > 0;) {
+    const pq::RecordPtr record = from.GetRecord(i);
+    if (record && seen.insert(record.get()).second) {
+      target.AddRecord(record);
+      added = true;
+    }
+  }
+  return added;
+}
+}  // namespace
+
 void Server::AddReceivedLists() {
   bool added = false;
   for (ServerCore::Received<pq::RecordList>& entry : core_->TakeRecordLists()) {
     pq::RecordList* target = TargetFor(entry.client.GetList());
     if (!target) continue;
-    pq::RecordList& list = *entry.object;
-    // Last first, so the records keep their order at the front of the target.
-    for (unsigned i = list.GetCount(); i-- > 0;) {
-      if (const pq::RecordPtr record = list.GetRecord(i)) {
-        target->AddRecord(record);
-        added = true;
-      }
-    }
-    list.Clear();
+    std::set<const pq::Record*> seen;
+    added |= FileRecords(*entry.object, *target, seen);
+    entry.object->Clear();
     Animate();
   }
   if (added) Animate();
@@ -231,13 +242,7 @@ void Server::AddReceivedHistories() {
     std::set<const pq::Record*> recordsSeen;
     for (pq::RecordList* list : entry.object->GetLists()) {
       if (!list || !listsSeen.insert(list).second) continue;
-      for (unsigned i = list->GetCount(); i-- > 0;) {
-        const pq::RecordPtr record = list->GetRecord(i);
-        if (record && recordsSeen.insert(record.get()).second) {
-          target->AddRecord(record);
-          added = true;
-        }
-      }
+      added |= FileRecords(*list, *target, recordsSeen);
       list->Clear();
     }
   }

@@ -28,36 +28,6 @@ constexpr auto kProgress = 1000ms;
 // What a drop may take beyond its own deadline on a loaded machine.
 constexpr auto kSlack = 3000ms;
 
-cmn::mblock<char> Deflate(const std::string& text) {
-  wxMemoryOutputStream out;
-  {
-    wxZlibOutputStream zlib(out, wxZ_DEFAULT_COMPRESSION, wxZLIB_ZLIB);
-    zlib.Write(text.data(), text.size());
-    zlib.Close();
-  }
-  cmn::mblock<char> body(static_cast<std::size_t>(out.GetLength()));
-  out.CopyTo(body.data(), body.size());
-  return body;
-}
-
-std::string Inflate(const cmn::mblock<char>& body) {
-  wxMemoryInputStream in(body.data(), body.size());
-  wxZlibInputStream zlib(in, wxZLIB_ZLIB);
-  std::string text;
-  char buffer[4096];
-  do {
-    zlib.Read(buffer, sizeof buffer);
-    text.append(buffer, zlib.LastRead());
-  } while (zlib.LastRead() > 0);
-  return text;
-}
-
-std::string Frame(const cmn::mblock<char>& body) {
-  std::string f(4, '\0');
-  for (int i = 0; i < 4; ++i) f[i] = static_cast<char>((body.size() >> (8 * i)) & 0xFF);
-  return f + std::string(body.data(), body.size());
-}
-
 // Writes `bytes` on a copy of the socket, one every `pause`, until they are
 // out or the connection is gone.
 void Drip(net::Socket& socket, std::string bytes, std::chrono::milliseconds pause) {
@@ -298,6 +268,12 @@ struct HostileServer {
   std::chrono::milliseconds within;
 };
 
+net::ReplyInfo Accepting() {
+  net::ReplyInfo r;
+  r.result = net::RESULT_ACCEPTED;
+  r.version = 3000003;
+  return r;
+}
 void Echo(net::Socket& s) {
   const auto d = std::chrono::steady_clock::now() + 5s;
   net::ReadUInt32(s, d);
@@ -337,10 +313,7 @@ TEST_F(Hostile, OurSenderDropsEveryHostileServerWithinItsBoundsAndLogsIt) {
          Echo(s);
          net::QueryInfo q;
          net::ReadMessage(s, q, std::chrono::steady_clock::now() + 5s);
-         net::ReplyInfo r;
-         r.result = 0;
-         r.version = 3000003;
-         for (char byte : Frame(net::EncodeObject(r))) {
+         for (char byte : Frame(net::EncodeObject(Accepting()))) {
            if (s.Send(&byte, 1, std::chrono::steady_clock::now() + 5s) != 1) return;
            std::this_thread::sleep_for(100ms);
          }
@@ -355,10 +328,7 @@ TEST_F(Hostile, OurSenderDropsEveryHostileServerWithinItsBoundsAndLogsIt) {
          Echo(s);
          net::QueryInfo q;
          net::ReadMessage(s, q, std::chrono::steady_clock::now() + 5s);
-         net::ReplyInfo r;
-         r.result = 0;
-         r.version = 3000003;
-         net::WriteMessage(s, r, std::chrono::steady_clock::now() + 5s);
+         net::WriteMessage(s, Accepting(), std::chrono::steady_clock::now() + 5s);
          // Reads nothing more, until the sender hangs up.
          pollfd p{s.Fd(), POLLRDHUP, 0};
          ::poll(&p, 1, 10000);

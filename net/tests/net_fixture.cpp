@@ -7,6 +7,8 @@
 #include <boost/make_shared.hpp>
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/mstream.h>
+#include <wx/zstream.h>
 
 #include "appnotify.h"
 #include "options.h"
@@ -58,6 +60,36 @@ bool RecordingServices::Has(const std::string& line) const {
 std::size_t RecordingServices::Count() const {
   std::lock_guard<std::mutex> guard(lock_);
   return lines_.size();
+}
+
+cmn::mblock<char> Deflate(const std::string& text) {
+  wxMemoryOutputStream out;
+  {
+    wxZlibOutputStream zlib(out, wxZ_DEFAULT_COMPRESSION, wxZLIB_ZLIB);
+    zlib.Write(text.data(), text.size());
+    zlib.Close();
+  }
+  cmn::mblock<char> body(static_cast<std::size_t>(out.GetLength()));
+  out.CopyTo(body.data(), body.size());
+  return body;
+}
+
+std::string Inflate(const cmn::mblock<char>& body) {
+  wxMemoryInputStream in(body.data(), body.size());
+  wxZlibInputStream zlib(in, wxZLIB_ZLIB);
+  std::string text;
+  char buffer[65536];
+  do {
+    zlib.Read(buffer, sizeof buffer);
+    text.append(buffer, zlib.LastRead());
+  } while (zlib.LastRead() > 0);
+  return text;
+}
+
+std::string Frame(const cmn::mblock<char>& body) {
+  std::string f(4, '\0');
+  for (int i = 0; i < 4; ++i) f[i] = static_cast<char>((body.size() >> (8 * i)) & 0xFF);
+  return f + std::string(body.data(), body.size());
 }
 
 pq::RecordPtr TextRecord(const std::string& text) {

@@ -52,6 +52,12 @@ class RecordingServices : public net::AppServices {
   std::vector<std::string> lines_;
 };
 
+// A frame body of any text at all, and the text of a frame body.
+cmn::mblock<char> Deflate(const std::string& text);
+std::string Inflate(const cmn::mblock<char>& body);
+// A body as a whole frame: its length, then its bytes.
+std::string Frame(const cmn::mblock<char>& body);
+
 // A text record (its items hold the text too).
 pq::RecordPtr TextRecord(const std::string& text);
 std::vector<std::string> Texts(const pq::RecordList& list);

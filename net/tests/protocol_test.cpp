@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include <wx/mstream.h>
-#include <wx/zstream.h>
 
 #include "cmn/archive.h"
 #include "net_fixture.h"
@@ -29,31 +27,6 @@ struct Pair {
 };
 
 net::Deadline Soon(std::chrono::milliseconds ms = 2000ms) { return net::Clock::now() + ms; }
-
-std::string Inflate(const cmn::mblock<char>& body) {
-  wxMemoryInputStream in(body.data(), body.size());
-  wxZlibInputStream zlib(in, wxZLIB_ZLIB);
-  std::string text;
-  char buffer[4096];
-  do {
-    zlib.Read(buffer, sizeof buffer);
-    text.append(buffer, zlib.LastRead());
-  } while (zlib.LastRead() > 0);
-  return text;
-}
-
-// A frame body holding `text` as it is (any archive text at all).
-cmn::mblock<char> Deflate(const std::string& text) {
-  wxMemoryOutputStream out;
-  {
-    wxZlibOutputStream zlib(out, wxZ_DEFAULT_COMPRESSION, wxZLIB_ZLIB);
-    zlib.Write(text.data(), text.size());
-    zlib.Close();
-  }
-  cmn::mblock<char> body(static_cast<std::size_t>(out.GetLength()));
-  out.CopyTo(body.data(), body.size());
-  return body;
-}
 
 std::string ReadRaw(net::Socket& s, std::size_t n) {
   std::string bytes(n, '\0');
