@@ -4,6 +4,7 @@
 #include <boost/make_shared.hpp>
 #include <boost/serialization/shared_ptr.hpp>
 #include <gtest/gtest.h>
+#include <wx/log.h>
 #include <wx/mstream.h>
 
 #include "cmn/archive.h"
@@ -230,6 +231,34 @@ TEST_F(RecordTest, AClipWithoutFormatsOrWithoutAnEnumeratorRecordsNothing) {
   FakeClip broken({{CF_UNICODETEXT, Utf16("t")}});
   broken.failEnum = true;
   EXPECT_FALSE(record.LoadFromDataObject(&broken));
+}
+
+// Keeps what is logged while it is the toolkit's log target.
+class CollectedLog : public wxLog {
+ public:
+  CollectedLog() : previous_(wxLog::SetActiveTarget(this)) {}
+  ~CollectedLog() override { wxLog::SetActiveTarget(previous_); }
+  std::vector<std::pair<wxLogLevel, std::string>> lines;
+
+ protected:
+  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
+    lines.emplace_back(level, msg.utf8_string());
+  }
+
+ private:
+  wxLog* previous_;
+};
+
+TEST_F(RecordTest, AFailedEnumerationIsLoggedWithItsCodeInHexadecimal) {
+  FakeClip broken({{CF_UNICODETEXT, Utf16("t")}});
+  broken.failEnum = true;
+  CollectedLog log;
+  EXPECT_FALSE(record.LoadFromDataObject(&broken));
+  wxLog::FlushActive();
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0].first, wxLOG_Error);
+  EXPECT_EQ(log.lines[0].second,
+            "Failed to retrieve the supported clipboard formats: error 0x80004001 (not implemented)");
 }
 
 TEST_F(RecordTest, ABitmapOnlyClipIsNamedAfterItsType) {

@@ -15,6 +15,7 @@
 #include "appconfig.h"
 #include "appversion.h"
 #include "child.h"
+#include "commands.h"
 #include "display.h"
 #include "net/socket.h"
 #include "options.h"
@@ -158,6 +159,50 @@ TEST_F(Program, AReceiverThatCannotListenIsToldAndTheProgramRunsOn) {
   const std::string output = program.ReadAll();
   EXPECT_NE(output.find("message box: Error|Failed to start clipboard networking receiver (server)!\n"),
             std::string::npos)
+      << output;
+}
+
+// The Exit command (as the tray menu sends it) is the ordinary end; the
+// copy of the program that takes commands on its standard input sends it.
+void SendCommands(Child& program, const std::string& lines) {
+  ASSERT_EQ(write(program.in, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+}
+
+TEST_F(Program, TheExitCommandSavesTheSettingsAndTheHistoryAsTheyStandAtExit) {
+  Child program(PASTIQ_UNATTENDED, {}, true);
+  ASSERT_TRUE(WaitUntilRunning(program));
+  // Recording paused during the run: the saved settings are those of the
+  // end, not the defaults.
+  SendCommands(program, std::to_string(ID_TOGGLE_RECORDING) + "\n" + std::to_string(wxID_EXIT) + "\n");
+  const int status = program.Wait(20s);
+  ASSERT_NE(status, -1) << "did not exit";
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  AppConfig config;
+  ASSERT_NO_THROW(config.LoadFile(wxString::FromUTF8(Settings().string())));
+  bool recording = true;
+  EXPECT_TRUE(config.options.Get(OPT_RECORDING, recording));
+  EXPECT_FALSE(recording);
+  wxRect frame;
+  ASSERT_TRUE(config.options.Get(OPT_MAIN_FRAME_RECT, frame)) << "window state not stored";
+  EXPECT_EQ(frame.GetSize(), wxSize(680, 480));
+  pq::History history;
+  ASSERT_NO_THROW(history.Load(wxString::FromUTF8(HistoryFile().string())));
+  ASSERT_NE(history.GetMainList(), nullptr);
+  EXPECT_EQ(history.GetMainList()->name, "Main");
+}
+
+TEST_F(Program, AfterTheExitCommandTheViewerChainIsLeftAndTheHooksAreRemoved) {
+  Child program(PASTIQ_UNATTENDED, {}, true);
+  ASSERT_TRUE(WaitUntilRunning(program));
+  SendCommands(program, std::to_string(wxID_EXIT) + "\n");
+  const int status = program.Wait(20s);
+  ASSERT_NE(status, -1) << "did not exit";
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string output = program.ReadAll();
+  EXPECT_NE(output.find("at exit: clipboard viewer none, keyboard hooks 0, focus hooks 0\n"), std::string::npos)
       << output;
 }
 
