@@ -26,7 +26,7 @@ constexpr std::size_t kFirstPayloadReserve = 64 * 1024;
 }  // namespace
 
 Receiver::Receiver(Socket socket, const Endpoint& peer, std::shared_ptr<ServerCore> core)
-    : wxThread(wxTHREAD_DETACHED), socket_(std::move(socket)), peer_(peer), core_(std::move(core)) {
+    : socket_(std::move(socket)), peer_(peer), core_(std::move(core)) {
   core_->AddReceiver(this, peer_.address, &socket_);
   socketRegistered_ = core_->AddSocket(&socket_);
 }
@@ -41,7 +41,7 @@ void Receiver::CheckClosing() const {
   if (core_->IsClosing()) throw e_app_closing();
 }
 
-wxThread::ExitCode Receiver::Entry() {
+void Receiver::Entry() {
   const Timeouts timeouts = GetTimeouts();
   try {
     Serve(timeouts);
@@ -55,7 +55,6 @@ wxThread::ExitCode Receiver::Entry() {
     if (!core_->IsClosing())
       core_->Log(AppServices::Info, wxString::FromUTF8("Failed to read data received from " + peer_.AddressText()));
   }
-  return 0;
 }
 
 void Receiver::Serve(const Timeouts& timeouts) {

@@ -1,28 +1,26 @@
 #pragma once
-// The server side of one transfer, on a detached thread of its own: the
+// The server side of one transfer, on a thread of its own: the
 // handshake, the query, the version and trust checks, the reply, then the
 // payload read into a new record, record list or history that is queued for
 // the GUI thread together with the trusted client it came from.
 #include <memory>
 
-#include <wx/thread.h>
-
 #include "net/socket.h"
+#include "transfer.h"
 
 namespace net {
 
 class ServerCore;
 struct Timeouts;
 
-class Receiver : public wxThread {
+class Receiver : public Transfer {
  public:
   // Registers itself with the server's state (GUI thread).
   Receiver(Socket socket, const Endpoint& peer, std::shared_ptr<ServerCore> core);
   // Unregisters (a notice to the server) and closes the connection.
   ~Receiver() override;
 
- protected:
-  ExitCode Entry() override;
+  void Entry() override;
 
  private:
   void Serve(const Timeouts& timeouts);

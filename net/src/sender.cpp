@@ -36,26 +36,18 @@ class SocketRegistration {
 
 bool StartSender(Server* server, ObjectKind kind, cmn::mblock<char> payload, const NetworkAddress& to) {
   if (!server) return false;
-  auto* sender = new Sender(server->GetCore(), server->GetLocalAddress());
+  auto sender = std::make_unique<Sender>(server->GetCore(), server->GetLocalAddress());
   sender->address = to;
-  if (payload.empty()) {  // nothing to send: the object did not encode
-    delete sender;
-    return false;
-  }
+  if (payload.empty()) return false;  // nothing to send: the object did not encode
   if (payload.size() > kMaxPayloadBytes) {
     server->GetCore()->Log(AppServices::Info, "Failed to send object to " + sender->Destination());
-    delete sender;
     return false;
   }
   sender->payload = std::move(payload);
   sender->query.kind = kind;
   sender->query.version = APP_VERSION_CODE;
   sender->query.user = cmn::wx::ToStdString(wxGetUserId());
-  if (sender->Create() != wxTHREAD_NO_ERROR || sender->Run() != wxTHREAD_NO_ERROR) {
-    delete sender;
-    return false;
-  }
-  return true;
+  return server->StartTransfer(std::move(sender));
 }
 
 }  // namespace
@@ -71,7 +63,7 @@ bool SendRecordList(Server* server, const pq::RecordList* list, const NetworkAdd
 }
 
 Sender::Sender(std::shared_ptr<ServerCore> core, std::uint32_t localAddress)
-    : wxThread(wxTHREAD_DETACHED), core_(std::move(core)), localAddress_(localAddress) {
+    : core_(std::move(core)), localAddress_(localAddress) {
   core_->AddSender(this);
 }
 
@@ -83,7 +75,7 @@ void Sender::CheckClosing() const {
   if (core_->IsClosing()) throw e_app_closing();
 }
 
-wxThread::ExitCode Sender::Entry() {
+void Sender::Entry() {
   core_->Post(ID_NOTIFY_TRANSFER_START, static_cast<int>(payload.size()));
   try {
     Transfer(GetTimeouts());
@@ -98,7 +90,6 @@ wxThread::ExitCode Sender::Entry() {
     }
   }
   core_->Post(ID_NOTIFY_SEND_DONE);
-  return 0;
 }
 
 void Sender::Transfer(const Timeouts& timeouts) {

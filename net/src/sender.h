@@ -1,21 +1,20 @@
 #pragma once
-// The client side of one transfer, on a detached thread of its own: connect,
+// The client side of one transfer, on a thread of its own: connect,
 // handshake, query, reply, then the payload in pieces; the outcome goes to
 // the log. It works on its own copies only.
 #include <cstdint>
 #include <memory>
 
-#include <wx/thread.h>
-
 #include "appconfig.h"
 #include "cmn/mblock.h"
 #include "net/protocol.h"
+#include "transfer.h"
 
 namespace net {
 
 class ServerCore;
 
-class Sender : public wxThread {
+class Sender : public Transfer {
  public:
   // Registers itself with the server's state (GUI thread); its connections
   // leave from `localAddress` (0: the system's choice).
@@ -30,8 +29,7 @@ class Sender : public wxThread {
   // "host:port" of the destination, as the log shows it.
   wxString Destination() const;
 
- protected:
-  ExitCode Entry() override;
+  void Entry() override;
 
  private:
   void Transfer(const Timeouts& timeouts);

@@ -1,6 +1,7 @@
 #include "net/server.h"
 
 #include <set>
+#include <system_error>
 #include <utility>
 
 #include <wx/evtloop.h>
@@ -15,6 +16,7 @@
 #include "pq/recordlist.h"
 #include "receiver.h"
 #include "servercore.h"
+#include "transfer.h"
 
 namespace net {
 
@@ -61,8 +63,37 @@ Server::~Server() {
   config_.options.RemoveObserver(OPT_RECEIVE_ENABLED, this);
   config_.options.RemoveObserver(OPT_RECEIVER_PORT, this);
   Stop();
-  // Threads still running post, log and read the settings no more.
+  // Threads still running post, log and read the settings no more; they
+  // hold the shared state and are let go.
   core_->Detach();
+  JoinTransfers(false);
+  for (Worker& w : workers_) w.thread.detach();
+}
+
+bool Server::StartTransfer(std::unique_ptr<Transfer> transfer) {
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  try {
+    std::thread thread([work = std::move(transfer), ended]() mutable {
+      work->Entry();
+      work.reset();  // unregisters it
+      ended->store(true);
+    });
+    workers_.push_back({std::move(thread), ended});
+  } catch (const std::system_error&) {
+    return false;  // the transfer went with the lambda
+  }
+  return true;
+}
+
+void Server::JoinTransfers(bool all) {
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    if (all || it->ended->load()) {
+      it->thread.join();
+      it = workers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 bool Server::Start() {
@@ -110,8 +141,11 @@ void Server::WatchListener() {
 
 void Server::Shutdown() {
   core_->BeginClosing();
-  core_->WaitForReceivers(kReceiverWait);
-  core_->WaitForSenders(kSenderWait);
+  const bool receiversEnded = core_->WaitForReceivers(kReceiverWait);
+  const bool sendersEnded = core_->WaitForSenders(kSenderWait);
+  // Every thread whose transfer ended is joined, so none is still winding
+  // down when the program ends.
+  JoinTransfers(receiversEnded && sendersEnded);
 }
 
 bool Server::IsAppClosing() const { return core_->IsClosing(); }
@@ -151,8 +185,7 @@ void Server::OnSocketEvent() {
     }
     // Over the caps, or at exit: the connection is closed at once.
     if (core_->IsClosing() || !core_->Admit(peer.address)) continue;
-    auto* receiver = new Receiver(std::move(socket), peer, core_);
-    if (receiver->Create() != wxTHREAD_NO_ERROR || receiver->Run() != wxTHREAD_NO_ERROR) delete receiver;
+    StartTransfer(std::make_unique<Receiver>(std::move(socket), peer, core_));
   }
 }
 
@@ -170,6 +203,10 @@ void Server::OnNotify(wxCommandEvent& event) {
       break;
     case ID_NOTIFY_HISTORY_RECEIVED:
       AddReceivedHistories();
+      break;
+    case ID_NOTIFY_RECEIVER_ENDED:
+    case ID_NOTIFY_SENDER_ENDED:
+      JoinTransfers(false);
       break;
     default:
       break;

@@ -175,20 +175,28 @@ bool RawClient::Connect(const std::string& from, int port, const std::string& to
          socket.FinishConnect(std::chrono::steady_clock::now() + 5s);
 }
 
-void RawClient::Write(const std::string& bytes) {
-  net::WriteExact(socket, bytes.data(), bytes.size(), std::chrono::steady_clock::now() + 5s);
+bool RawClient::Write(const std::string& bytes) {
+  try {
+    net::WriteExact(socket, bytes.data(), bytes.size(), std::chrono::steady_clock::now() + 5s);
+    return true;
+  } catch (const net::e_failed&) {
+    return false;
+  }
 }
 
-void RawClient::WriteUInt32(std::uint32_t v) { net::WriteUInt32(socket, v, std::chrono::steady_clock::now() + 5s); }
+bool RawClient::WriteUInt32(std::uint32_t v) {
+  const unsigned char raw[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+  return Write(std::string(reinterpret_cast<const char*>(raw), 4));
+}
 
-void RawClient::WriteFrame(const cmn::mblock<char>& body) {
-  WriteUInt32(static_cast<std::uint32_t>(body.size()));
-  net::WriteExact(socket, body.data(), body.size(), std::chrono::steady_clock::now() + 5s);
+bool RawClient::WriteFrame(const cmn::mblock<char>& body) {
+  return WriteUInt32(static_cast<std::uint32_t>(body.size())) && Write(std::string(body.data(), body.size()));
 }
 
 bool RawClient::Handshake() {
   try {
-    WriteUInt32(net::HANDSHAKE_MAGIC);
+    if (!WriteUInt32(net::HANDSHAKE_MAGIC)) return false;
     WaitReadable(socket);
     return net::ReadUInt32(socket, std::chrono::steady_clock::now() + 5s) == net::HANDSHAKE_MAGIC;
   } catch (const net::e_failed&) {

@@ -94,9 +94,10 @@ class Peer {
 class RawClient {
  public:
   bool Connect(const std::string& from, int port, const std::string& to = "127.0.0.1");
-  void Write(const std::string& bytes);
-  void WriteUInt32(std::uint32_t v);
-  void WriteFrame(const cmn::mblock<char>& body);
+  // False when the server had closed the connection.
+  bool Write(const std::string& bytes);
+  bool WriteUInt32(std::uint32_t v);
+  bool WriteFrame(const cmn::mblock<char>& body);
   // Handshake both ways; false when the server did not echo it.
   bool Handshake();
   bool Query(const std::string& user, int kind, int version = 3000003);

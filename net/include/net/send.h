@@ -1,7 +1,7 @@
 #pragma once
 // Sending a record or a record list to another computer. Both run on the GUI
 // thread: they encode the object at once (so the caller may change or delete
-// it right after) and start a detached sender thread for the destination,
+// it right after) and start a sender thread for the destination,
 // which makes one attempt and writes the outcome to the log.
 #include "pq/recordlist.h"
 

@@ -5,8 +5,11 @@
 // arrives, adds the received records to the record list that the sending
 // trusted client's entry names. GUI thread only (the transfer threads reach
 // only the state it shares with them).
+#include <atomic>
 #include <cstdint>
+#include <list>
 #include <memory>
+#include <thread>
 
 #include <wx/event.h>
 #include <wx/string.h>
@@ -25,6 +28,7 @@ namespace net {
 
 class ServerCore;
 class Listener;
+class Transfer;
 
 // What the network exchange needs from the application; every call has a
 // harmless default.
@@ -82,6 +86,9 @@ class Server : public wxEvtHandler, public cmn::option<int>::observer {
 
   // Shared with the transfer threads of this server (Receiver, SendRecord).
   const std::shared_ptr<ServerCore>& GetCore() const { return core_; }
+  // Runs the transfer on a thread of its own, joined once it has ended;
+  // false (the transfer destroyed) when no thread can be started.
+  bool StartTransfer(std::unique_ptr<Transfer> transfer);
 
  private:
   class ListenerHandler;
@@ -91,6 +98,9 @@ class Server : public wxEvtHandler, public cmn::option<int>::observer {
   void OnNotify(wxCommandEvent& event);
   void OnAcceptRetry(wxTimerEvent& event);
   void WatchListener();
+  // Joins the transfer threads that have ended (all of them with `all`, once
+  // none is registered any more).
+  void JoinTransfers(bool all);
 
   void AddReceivedRecords();
   void AddReceivedLists();
@@ -108,6 +118,12 @@ class Server : public wxEvtHandler, public cmn::option<int>::observer {
   // Accepting is paused while the process is out of descriptors.
   wxTimer acceptRetry_;
   std::uint32_t localAddress_ = 0;
+  // The transfer threads not joined yet, each with the flag it sets last.
+  struct Worker {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> ended;
+  };
+  std::list<Worker> workers_;
 
   wxDECLARE_EVENT_TABLE();
 };
