@@ -10,13 +10,15 @@
 
 #include "appconfig.h"
 #include "cmn/archive.h"
+#include "fake_timers.h"
 #include "pq/history.h"
+#include "pq/searchlist.h"
 #include "records_test_util.h"
 #include "sandbox.h"
 
 namespace {
 
-using records_test::FakeClock;
+using testing_timers::FakeTimers;
 using records_test::MakeRecord;
 using records_test::Texts;
 using Lines = std::vector<std::string>;
@@ -80,7 +82,7 @@ class HistoryTest : public ::testing::Test {
   }
   void TearDown() override { history.RemoveObserver(&obs); }
 
-  FakeClock clock;
+  FakeTimers clock;
   std::string folder;
   wxString path;
   pq::History history;
@@ -467,7 +469,7 @@ class HistoryStartTest : public ::testing::Test {
   }
   void TearDown() override { unsetenv("PASTIQ_DATA_DIR"); }
 
-  FakeClock clock;
+  FakeTimers clock;
   std::string dataDir;
   wxString file;
   std::string original;

@@ -12,7 +12,6 @@
 #include "mgr_fixture.h"
 #include "options.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
 
 namespace mgr_test {
 namespace {
@@ -103,7 +102,7 @@ TEST_F(Capture, TheSameTextFromTheSameApplicationIsRecordedOnce) {
 // Every copy below takes the same waits, so the captures lie as far apart as
 // the copies.
 TEST_F(Capture, AllowedDuplicatesNeedASecondSinceTheLastRecordedCapture) {
-  pq::SetBoolOption(OPT_ALLOW_DUPLICATES, true);
+  SetOption(OPT_ALLOW_DUPLICATES, true);
   auto copyAt = [&](std::uint64_t at, const std::wstring& text) {
     ASSERT_GE(at, sim::NowMs());
     sim::Advance(static_cast<DWORD>(at - sim::NowMs()));
@@ -226,14 +225,10 @@ TEST_F(Capture, AFullListThatKeepsItsRecordsRecordsAndPostsNothing) {
 
 TEST_F(Capture, AClipOfAProtectedProcessNamesTheApplicationInFront) {
   sim::ProcessSpec spec;
-  spec.exePath = L"/usr/sbin/service";
   spec.protectedProcess = true;
-  DWORD service = sim::CreateProcess(spec);
-  sim::WindowSpec w;
-  w.thread = sim::MainThread(service);
-  HWND serviceWindow = sim::AddWindow(w);
+  const App service = AddApp(L"/usr/sbin/service", L"ServiceWindow", spec);
   Focus(editor);
-  CopyText(serviceWindow, L"from a service");
+  CopyText(service.frame, L"from a service");
   ASSERT_EQ(MainTexts(), std::vector<std::string>{"from a service"});
   EXPECT_EQ(AppOf(Main().GetRecord(0)), L"/usr/bin/editor");
 }
@@ -242,20 +237,20 @@ TEST_F(Capture, NewRecordsAnimateAndGoToEveryAutoSendHost) {
   RecordingClient client;
   mgr().SetClient(&client);
   config->autoSendHosts = {NetworkAddress("alpha", 45689), NetworkAddress("beta", 1234)};
-  pq::SetBoolOption(OPT_AUTO_SEND, true);
+  SetOption(OPT_AUTO_SEND, true);
   CopyText(editor, L"sent");
   CopyText(editor, L"sent");  // a dropped repeat sends nothing
   EXPECT_EQ(client.log, (std::vector<std::string>{"send sent to alpha:45689", "send sent to beta:1234", "animate"}));
 
   client.log.clear();
-  pq::SetBoolOption(OPT_AUTO_SEND, false);
+  SetOption(OPT_AUTO_SEND, false);
   CopyText(editor, L"kept here");
   EXPECT_EQ(client.log, std::vector<std::string>{"animate"});
 }
 
 TEST_F(Capture, WithoutAClientACaptureStillRecords) {
   config->autoSendHosts = {NetworkAddress("alpha", 45689)};
-  pq::SetBoolOption(OPT_AUTO_SEND, true);
+  SetOption(OPT_AUTO_SEND, true);
   CopyText(editor, L"alone");
   EXPECT_EQ(MainTexts(), std::vector<std::string>{"alone"});
 }
@@ -266,14 +261,14 @@ using Chain = ManagerDesktop;
 
 TEST_F(Chain, RecordingOffLeavesAtOnceAndTheRejoinTimerThenWaits) {
   ASSERT_EQ(GetClipboardViewer(), window);
-  pq::SetBoolOption(OPT_RECORDING, false);
+  SetOption(OPT_RECORDING, false);
   EXPECT_NE(GetClipboardViewer(), window);
   timers->Advance(30000);
   EXPECT_NE(GetClipboardViewer(), window);
   CopyText(editor, L"not heard");
   EXPECT_TRUE(MainTexts().empty());
 
-  pq::SetBoolOption(OPT_RECORDING, true);
+  SetOption(OPT_RECORDING, true);
   EXPECT_EQ(GetClipboardViewer(), window);
   CopyText(editor, L"heard");
   EXPECT_EQ(MainTexts(), std::vector<std::string>{"heard"});
@@ -315,6 +310,11 @@ TEST_F(Chain, TheRejoinTimerHealsAChainThatAViewerBroke) {
   EXPECT_EQ(mgr().GetNextViewer(), rude);
   CopyText(editor, L"found");
   EXPECT_EQ(MainTexts(), std::vector<std::string>{"found"});
+  // Every period, not just the first: a second rude viewer is healed too.
+  HWND ruder = sim::AddClipboardViewer(editorApp.thread, /*forwards=*/false);
+  timers->Advance(10000);
+  EXPECT_EQ(GetClipboardViewer(), window);
+  EXPECT_EQ(mgr().GetNextViewer(), ruder);
 }
 
 TEST_F(Chain, JoiningWhileJoinedNeverMakesUsOurOwnNextViewer) {
@@ -335,18 +335,18 @@ TEST_F(Chain, TheRejoinPeriodFollowsItsOptionsAndNeverDropsBelowASecond) {
     config->options.Set(OPT_REJOIN_INTERVAL, c.interval);
     EXPECT_EQ(timers->RunningPeriod(), c.period) << c.interval;
   }
-  pq::SetBoolOption(OPT_REJOIN_VIEWER, false);
-  EXPECT_EQ(timers->RunningPeriod(), 0);
+  SetOption(OPT_REJOIN_VIEWER, false);
+  EXPECT_FALSE(mgr().GetViewerTimer()->IsRunning());
 }
 
 TEST_F(Chain, AfterStopNeitherOptionsNorTimerTouchTheChain) {
   mgr().Stop();
   EXPECT_NE(GetClipboardViewer(), window);
-  pq::SetBoolOption(OPT_RECORDING, false);
-  pq::SetBoolOption(OPT_RECORDING, true);
+  SetOption(OPT_RECORDING, false);
+  SetOption(OPT_RECORDING, true);
   timers->Advance(30000);
   EXPECT_NE(GetClipboardViewer(), window);
-  EXPECT_EQ(timers->RunningPeriod(), 0);
+  EXPECT_EQ(timers->Running(), 0);
   EXPECT_EQ(GetWindowLongPtrW(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&FrameProc));
   CopyText(editor, L"after stop");
   EXPECT_TRUE(MainTexts().empty());
@@ -479,8 +479,8 @@ TEST_F(Capture, AChangedShortcutReachesTheHooks) {
   mgr().SetClient(&client);
   Focus(editor);
   config->options.Set(OPT_SHORTCUT_KEY, 'Q');
-  pq::SetBoolOption(OPT_POPUP_SHORTCUT_WIN, false);
-  pq::SetBoolOption(OPT_POPUP_SHORTCUT_CTRL, true);
+  SetOption(OPT_POPUP_SHORTCUT_WIN, false);
+  SetOption(OPT_POPUP_SHORTCUT_CTRL, true);
   sim::Chord({VK_CONTROL, 'Q'});
   sim::Settle();
   ASSERT_FALSE(client.log.empty());

@@ -12,7 +12,6 @@
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
 
 namespace mgr_test {
 namespace {
@@ -163,8 +162,8 @@ TEST_F(KeystrokePaste, OurHookDoesNotTakeTheTypedKeysForTheShortcut) {
   RecordingClient client;
   mgr().SetClient(&client);
   // Ctrl+V as the popup shortcut: the typed Ctrl+V must not open the popup.
-  pq::SetBoolOption(OPT_POPUP_SHORTCUT_WIN, false);
-  pq::SetBoolOption(OPT_POPUP_SHORTCUT_CTRL, true);
+  SetOption(OPT_POPUP_SHORTCUT_WIN, false);
+  SetOption(OPT_POPUP_SHORTCUT_CTRL, true);
   EXPECT_TRUE(mgr().PasteRecord(TextRecord("plain paste"), nullptr));
   sim::Settle();
   EXPECT_TRUE(client.log.empty());

@@ -11,7 +11,7 @@
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
+#include "settings.h"
 #include "pq/record.h"
 #include "pq/tagid.h"
 
@@ -162,12 +162,9 @@ class RecordTest : public ::testing::Test {
   void SetUp() override {
     for (int id : {1001, 1002, 1003, 1004, 1008}) store.Set(id, true);
     for (int id : {1005, 1006, 1007}) store.Set(id, false);
-    previous = pq::GetOptionStore();
-    pq::SetOptionStore(&store);
   }
-  void TearDown() override { pq::SetOptionStore(previous); }
-  cmn::option<int> store;
-  cmn::option<int>* previous = nullptr;
+  testing_settings::ScopedSettings settings{testing_settings::kNoOptions};
+  cmn::option<int>& store = settings.options();
   pq::Record record;
 };
 

@@ -183,8 +183,17 @@ TEST_F(Config, OptionAccessGoesToTheInstalledRecord) {
   EXPECT_FALSE(GetOption(OPT_RECORDING, b, true));
   EXPECT_TRUE(b);
 
+  // Without a record every reader gets its default and writes go nowhere.
   SetAppConfig(nullptr);
-  EXPECT_THROW(OptionValue<bool>(OPT_RECORDING, false), std::logic_error);
+  EXPECT_EQ(FindAppConfig(), nullptr);
+  EXPECT_TRUE(OptionValue<bool>(OPT_RECORDING, true));
+  SetOption(OPT_RECORDING, false);
+  EXPECT_FALSE(GetOption(OPT_RECORDING, b, true));
+  AddOptionObserver(OPT_RECORDING, nullptr);
+  RemoveOptionObserver(OPT_RECORDING, nullptr);
+  EXPECT_THROW(GetAppConfig(), std::logic_error);
+  SetAppConfig(config_.get());
+  EXPECT_EQ(config_->options.map[OPT_RECORDING].text, "yes") << "the write without a record reached it";
 }
 
 TEST_F(Config, ObserverEntryReadsAsNotFoundAndTheFirstSetNotifies) {

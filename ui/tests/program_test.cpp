@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,18 +16,28 @@
 
 #include "appconfig.h"
 #include "appversion.h"
-#include "child.h"
+#include "child_process.h"
 #include "commands.h"
 #include "display.h"
 #include "net/socket.h"
 #include "options.h"
 #include "pq/history.h"
 #include "sandbox.h"
+#include "sessionend.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
+using testing_process::CatchesSignal;
+using testing_process::ChildProcess;
+using testing_process::ReadFile;
+
+// The program (or its unattended copy) with its standard error in its output.
+ChildProcess StartProgram(const std::string& program, const std::vector<std::string>& args = {}) {
+  return ChildProcess(program, args, ChildProcess::Options().WithStderr());
+}
+
 struct Program : ::testing::Test {
   // The X server a test run starts may reset when its last client leaves and
   // then refuse a program that connects meanwhile: this process stays
@@ -52,15 +64,18 @@ struct Program : ::testing::Test {
   fs::path Settings() const { return data / "pastiq.cfg"; }
   fs::path HistoryFile() const { return data / "pastiq_history"; }
 
-  // Waits until the program's start-up has finished; false when it ended or
-  // took too long.
-  static bool WaitUntilRunning(Child& child) {
-    const auto end = std::chrono::steady_clock::now() + 20s;
-    while (!CatchesSignal(child.pid, SIGTERM)) {
-      if (std::chrono::steady_clock::now() > end || child.Wait(0ms) != -1) return false;
-      std::this_thread::sleep_for(10ms);
-    }
-    return true;
+  // Waits until the program's start-up has finished (its session-end
+  // handlers come last, SIGINT's last of them); false when it ended or took
+  // too long.
+  static bool WaitUntilRunning(ChildProcess& child) {
+    return testing_process::WaitUntil(
+               [&] {
+                 return std::all_of(std::begin(kSessionEndSignals), std::end(kSessionEndSignals),
+                                    [&](int s) { return CatchesSignal(child.pid(), s); }) ||
+                        !child.running();
+               },
+               20s) &&
+           child.running();
   }
 
   void WriteSettingsWithAutoStart(bool on) {
@@ -92,8 +107,8 @@ TEST_F(Program, EndsBeforeAnyWindowAndWritesNoSettings) {
     const std::string before = c.settingsWithAutoStartOff ? ReadFile(Settings()) : std::string();
     fs::remove(autostart);
 
-    Child program(PASTIQ_PROGRAM, c.args, true);
-    ASSERT_GT(program.pid, 0);
+    ChildProcess program = StartProgram(PASTIQ_PROGRAM, c.args);
+    ASSERT_GT(program.pid(), 0);
     const int status = program.Wait(15s);
     ASSERT_NE(status, -1) << shown << ": still running";
     ASSERT_TRUE(WIFEXITED(status)) << shown << ": ended by signal " << WTERMSIG(status);
@@ -117,10 +132,10 @@ TEST_F(Program, EndsBeforeAnyWindowAndWritesNoSettings) {
 }
 
 TEST_F(Program, ASecondInstanceEndsAtOnce) {
-  Child first(PASTIQ_PROGRAM, {}, true);
+  ChildProcess first = StartProgram(PASTIQ_PROGRAM);
   ASSERT_TRUE(WaitUntilRunning(first));
 
-  Child second(PASTIQ_UNATTENDED, {}, true);
+  ChildProcess second = StartProgram(PASTIQ_UNATTENDED);
   const int status = second.Wait(15s);
   ASSERT_NE(status, -1) << "the second instance is still running";
   ASSERT_TRUE(WIFEXITED(status));
@@ -134,7 +149,7 @@ TEST_F(Program, ASecondInstanceEndsAtOnce) {
   EXPECT_FALSE(fs::exists(Settings()));
 
   EXPECT_EQ(first.Wait(0ms), -1) << "the first instance ended too";
-  kill(first.pid, SIGTERM);
+  kill(first.pid(), SIGTERM);
   const int firstStatus = first.Wait(20s);
   ASSERT_TRUE(WIFEXITED(firstStatus));
   EXPECT_EQ(WEXITSTATUS(firstStatus), 0);
@@ -150,9 +165,9 @@ TEST_F(Program, AReceiverThatCannotListenIsToldAndTheProgramRunsOn) {
     config.options.Set(OPT_RECEIVER_PORT, static_cast<unsigned long>(taken.Port()));
     ASSERT_TRUE(config.SaveFile(wxString::FromUTF8(Settings().string()), ArchiveInfo(APP_VERSION_CODE, 1)));
   }
-  Child program(PASTIQ_UNATTENDED, {}, true);
+  ChildProcess program = StartProgram(PASTIQ_UNATTENDED);
   ASSERT_TRUE(WaitUntilRunning(program));
-  kill(program.pid, SIGTERM);
+  kill(program.pid(), SIGTERM);
   const int status = program.Wait(20s);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -164,12 +179,10 @@ TEST_F(Program, AReceiverThatCannotListenIsToldAndTheProgramRunsOn) {
 
 // The Exit command (as the tray menu sends it) is the ordinary end; the
 // copy of the program that takes commands on its standard input sends it.
-void SendCommands(Child& program, const std::string& lines) {
-  ASSERT_EQ(write(program.in, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
-}
+void SendCommands(ChildProcess& program, const std::string& lines) { ASSERT_TRUE(program.WriteInput(lines)); }
 
 TEST_F(Program, TheExitCommandSavesTheSettingsAndTheHistoryAsTheyStandAtExit) {
-  Child program(PASTIQ_UNATTENDED, {}, true);
+  ChildProcess program(PASTIQ_UNATTENDED, {}, ChildProcess::Options().KeepInput().WithStderr());
   ASSERT_TRUE(WaitUntilRunning(program));
   // Recording paused during the run: the saved settings are those of the
   // end, not the defaults.
@@ -194,7 +207,7 @@ TEST_F(Program, TheExitCommandSavesTheSettingsAndTheHistoryAsTheyStandAtExit) {
 }
 
 TEST_F(Program, AfterTheExitCommandTheViewerChainIsLeftAndTheHooksAreRemoved) {
-  Child program(PASTIQ_UNATTENDED, {}, true);
+  ChildProcess program(PASTIQ_UNATTENDED, {}, ChildProcess::Options().KeepInput().WithStderr());
   ASSERT_TRUE(WaitUntilRunning(program));
   SendCommands(program, std::to_string(wxID_EXIT) + "\n");
   const int status = program.Wait(20s);
@@ -215,12 +228,12 @@ void PrintTo(const SignalCase& c, std::ostream* os) { *os << "signal " << c.sign
 class ProgramSessionEnd : public Program, public ::testing::WithParamInterface<SignalCase> {};
 
 TEST_P(ProgramSessionEnd, SavesSettingsAndHistoryAndExitsCleanly) {
-  Child program(PASTIQ_PROGRAM, GetParam().args, true);
+  ChildProcess program = StartProgram(PASTIQ_PROGRAM, GetParam().args);
   ASSERT_TRUE(WaitUntilRunning(program));
   EXPECT_FALSE(fs::exists(Settings()));
   EXPECT_FALSE(fs::exists(HistoryFile()));
 
-  kill(program.pid, GetParam().signal);
+  kill(program.pid(), GetParam().signal);
   const int status = program.Wait(20s);
   ASSERT_NE(status, -1) << "did not exit";
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);

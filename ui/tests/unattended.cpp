@@ -66,12 +66,15 @@ void ReadCommands() {
 class UnattendedModule : public wxModule {
  public:
   bool OnInit() override {
+    // The desktop is open before the toolkit starts and closed by the time
+    // OnExit runs, so which one it is is noted now.
+    onSimulatedDesktop_ = RunsOnSimulatedDesktop();
     std::thread(&ReadCommands).detach();
     return true;
   }
   // Runs after the application's OnExit.
   void OnExit() override {
-    if (!RunsOnSimulatedDesktop()) return;
+    if (!onSimulatedDesktop_) return;
     std::fprintf(stderr, "at exit: clipboard viewer %s, keyboard hooks %d, focus hooks %d\n",
                  GetClipboardViewer() ? "set" : "none", platform::sim::InstalledHooks(WH_KEYBOARD),
                  platform::sim::InstalledHooks(WH_CBT));
@@ -80,5 +83,8 @@ class UnattendedModule : public wxModule {
 
  private:
   wxDECLARE_DYNAMIC_CLASS(UnattendedModule);
+
+ private:
+  bool onSimulatedDesktop_ = false;
 };
 wxIMPLEMENT_DYNAMIC_CLASS(UnattendedModule, wxModule);

@@ -14,7 +14,7 @@
 
 #include "appconfig.h"
 #include "appversion.h"
-#include "child.h"
+#include "child_process.h"
 #include "net/socket.h"
 #include "options.h"
 #include "pq/history.h"
@@ -25,6 +25,9 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_process::CatchesSignal;
+using testing_process::ChildProcess;
+using testing_process::WaitUntil;
 
 namespace {
 
@@ -71,13 +74,16 @@ bool TransferEnded(int port) {
   return false;
 }
 
-bool WaitUntilRunning(x11test::Process& program) {
-  const auto end = std::chrono::steady_clock::now() + 20s;
-  while (!CatchesSignal(program.pid(), SIGTERM)) {
-    if (std::chrono::steady_clock::now() > end || !program.running()) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
+// Its session-end handlers are the last thing of its start-up.
+bool WaitUntilRunning(ChildProcess& program) {
+  return WaitUntil(
+             [&] {
+               return (CatchesSignal(program.pid(), SIGTERM) && CatchesSignal(program.pid(), SIGHUP) &&
+                       CatchesSignal(program.pid(), SIGINT)) ||
+                      !program.running();
+             },
+             20s) &&
+         program.running();
 }
 
 TEST(TwoPrograms, ARecordCapturedByOneIsSentToTheOtherAndFiledInItsList) {
@@ -100,7 +106,7 @@ TEST(TwoPrograms, ARecordCapturedByOneIsSentToTheOtherAndFiledInItsList) {
   WriteHistory(desktopData);
   setenv("PASTIQ_DATA_DIR", desktopData.c_str(), 1);
   setenv("PASTIQ_DESKTOP", "sim", 1);
-  x11test::Process desktop = x11test::Process::Run({PASTIQ_PROGRAM}, x.display());
+  ChildProcess desktop = ChildProcess::Run({PASTIQ_PROGRAM}, x.display());
   ASSERT_TRUE(WaitUntilRunning(desktop)) << desktop.Output();
 
   // The sending copy, on the X display, sending every capture.
@@ -108,18 +114,16 @@ TEST(TwoPrograms, ARecordCapturedByOneIsSentToTheOtherAndFiledInItsList) {
   setenv("PASTIQ_DATA_DIR", laptopData.c_str(), 1);
   unsetenv("PASTIQ_DESKTOP");
   setenv("PASTIQ_TEST_AUTO_SEND", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
-  x11test::Process laptop = x11test::Process::Run({PASTIQ_UNATTENDED}, x.display());
+  ChildProcess laptop = ChildProcess::Run({PASTIQ_UNATTENDED}, x.display());
   unsetenv("PASTIQ_TEST_AUTO_SEND");
   unsetenv("PASTIQ_DATA_DIR");
   ASSERT_TRUE(WaitUntilRunning(laptop)) << laptop.Output();
 
   const std::string text = "sent from the laptop";
-  x11test::Process xclip = x11test::Process::Run(
+  ChildProcess xclip = ChildProcess::Run(
       {kXclip, "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"}, x.display(), &text);
   ASSERT_GT(xclip.pid(), 0);
-  const auto end = std::chrono::steady_clock::now() + 30s;
-  while (!TransferEnded(port) && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
-  EXPECT_TRUE(TransferEnded(port)) << "no transfer to the desktop ended";
+  EXPECT_TRUE(WaitUntil([&] { return TransferEnded(port); }, 30s)) << "no transfer to the desktop ended";
 
   ASSERT_EQ(kill(desktop.pid(), SIGTERM), 0);
   ASSERT_EQ(kill(laptop.pid(), SIGTERM), 0);
