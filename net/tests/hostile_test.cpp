@@ -203,7 +203,7 @@ TEST_F(Hostile, FiveHundredConnectionsAtOnceAreHeldWithinTheCapsAndLockNoTrusted
       {1, net::ServerCore::kMaxReceiversPerPeer + 1},
       // At the total cap the oldest of those still waiting for a query are
       // woken to end; a few may still be ending when the next ones come.
-      {100, net::ServerCore::kMaxReceivers + 16},
+      {100, 2 * net::ServerCore::kMaxReceivers},
   };
   int n = 0;
   for (const auto& c : cases) {
