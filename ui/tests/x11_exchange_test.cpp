@@ -34,15 +34,35 @@ namespace {
 
 const std::string kXclip = "/usr/bin/xclip";
 
-// A port free on every address, below the range the system hands out to
-// outgoing connections (tests running beside this one make many).
+// Whether a connection to `port` on this machine has ended on both sides
+// (it waits in TIME_WAIT).
+bool TransferEnded(int port) {
+  std::ifstream tcp("/proc/net/tcp");
+  std::string line;
+  std::getline(tcp, line);
+  char portText[8];
+  std::snprintf(portText, sizeof portText, ":%04X", port);
+  while (std::getline(tcp, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state;
+    fields >> slot >> local >> remote >> state;
+    if (state == "06" && (remote.size() > 5 && remote.substr(remote.size() - 5) == portText)) return true;
+  }
+  return false;
+}
+
+// Its session-end handlers are the last thing of its start-up.
+// A port free on every address, with no connection to it waiting to end,
+// below the range the system hands out to outgoing connections (tests
+// running beside this one make many).
 int FreePort() {
-  std::mt19937 random(static_cast<unsigned>(getpid()));
+  // A new one each time: an earlier run leaves its connection waiting.
+  static std::mt19937 random{std::random_device()()};
   for (int attempt = 0; attempt < 100; ++attempt) {
     net::Listener l;
     net::Endpoint any;
     any.port = 20000 + static_cast<int>(random() % 12000);
-    if (l.Open(any)) return any.port;
+    if (!TransferEnded(any.port) && l.Open(any)) return any.port;
   }
   return 0;
 }
@@ -64,24 +84,6 @@ void WriteHistory(const fs::path& folder) {
   history.Save(wxString::FromUTF8((folder / "pastiq_history").string()), ArchiveInfo(APP_VERSION_CODE, 1));
 }
 
-// Whether a connection to `port` on this machine has ended on both sides
-// (it waits in TIME_WAIT).
-bool TransferEnded(int port) {
-  std::ifstream tcp("/proc/net/tcp");
-  std::string line;
-  std::getline(tcp, line);
-  char portText[8];
-  std::snprintf(portText, sizeof portText, ":%04X", port);
-  while (std::getline(tcp, line)) {
-    std::istringstream fields(line);
-    std::string slot, local, remote, state;
-    fields >> slot >> local >> remote >> state;
-    if (state == "06" && (remote.size() > 5 && remote.substr(remote.size() - 5) == portText)) return true;
-  }
-  return false;
-}
-
-// Its session-end handlers are the last thing of its start-up.
 bool WaitUntilRunning(ChildProcess& program) {
   return WaitUntil(
              [&] {
