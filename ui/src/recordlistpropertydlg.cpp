@@ -19,7 +19,8 @@ wxEND_EVENT_TABLE()
 
 RecordListPropertyDlg::RecordListPropertyDlg(wxWindow* parent, pq::RecordList* list, const pq::History& history)
     : wxDialog(parent, wxID_ANY, "Record List Properties"), list(list), history(history) {
-  auto* grid = new wxFlexGridSizer(2, 0, 0);
+  // A small gap, so no label touches its field.
+  auto* grid = new wxFlexGridSizer(2, 5, 5);
   grid->AddGrowableCol(1);
   nameText = new wxTextCtrl(this, wxID_ANY, list->GetName());
   maxText = new wxTextCtrl(this, wxID_ANY, wxString::Format("%u", list->GetMaxRecords()));
