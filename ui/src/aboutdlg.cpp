@@ -3,16 +3,11 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
+#include "appversion.h"
 #include "dlgmgr.h"
 #include "startup.h"
 
-namespace {
-constexpr int kMajor = 3, kMinor = 0, kPatch = 3;
-}
-
-wxString GetVersionText() {
-  return wxString::Format("%d.%d.%d", kMajor, kMinor, kPatch);
-}
+wxString GetVersionText() { return APP_VERSION_TEXT; }
 
 AboutDlg::AboutDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, kProductTitle) {
   auto* sizer = new wxBoxSizer(wxVERTICAL);
