@@ -21,6 +21,7 @@
 
 #include "appnotify.h"
 #include "appversion.h"
+#include "child_process.h"
 
 using namespace std::chrono_literals;
 using cmn::wx::VersionChecker;
@@ -34,12 +35,8 @@ struct ToolkitEnvironment : ::testing::Environment {
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s) {
-  for (const auto end = std::chrono::steady_clock::now() + limit; !condition();) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
+bool WaitUntil(const std::function<bool()>& condition) {
+  return testing_process::WaitUntil(condition, std::chrono::seconds(20));
 }
 
 // A web server on loopback that answers every request with one response,

@@ -23,7 +23,6 @@
 #include "options.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
-#include "pq/options.h"
 #include "sessionend.h"
 #include "startup.h"
 
@@ -57,7 +56,6 @@ PastiqApp::~PastiqApp() {
   pq::Mgr::Get().SetHistory(nullptr);
   delete history;
   history = nullptr;
-  pq::SetOptionStore(nullptr);
   SetAppConfig(nullptr);
   delete config;
   config = nullptr;
@@ -88,7 +86,6 @@ bool PastiqApp::OnInit() {
   config = new AppConfig;
   config->Load();
   SetAppConfig(config);
-  pq::SetOptionStore(&config->options);
   // 4. The command line, after the settings: the "startup" rule reads them.
   if (!wxApp::OnInit()) return false;
 

@@ -15,6 +15,7 @@
 #include "pq/history.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
+#include "settings.h"
 
 namespace {
 pq::RecordPtr MakeRecord(const std::string& text) {
@@ -28,19 +29,16 @@ pq::RecordPtr MakeRecord(const std::string& text) {
 struct ListProperties : ::testing::Test {
   pq::History history;
   pq::RecordList* other = new pq::RecordList;
-  AppConfig config;
+  testing_settings::ScopedSettings settings;
+  AppConfig& config = settings.config;
 
   ListProperties() {
     history.CreateDefaultLists();
     other->name = "Other";
     history.InsertRecordList(other, 2);
-    SetAppConfig(&config);
     config.SetTrustedClients(Clients({"Main", "Other", ""}));
   }
-  ~ListProperties() override {
-    SetAppConfig(nullptr);
-    DispatchPending();
-  }
+  ~ListProperties() override { DispatchPending(); }
 
   static TrustedClientList Clients(const std::vector<std::string>& lists) {
     TrustedClientList clients;
