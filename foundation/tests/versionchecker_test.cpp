@@ -27,14 +27,6 @@ using namespace std::chrono_literals;
 using cmn::wx::VersionChecker;
 
 namespace {
-// Notices are queued through the application object: one for this binary.
-struct ToolkitEnvironment : ::testing::Environment {
-  wxInitializer* init = nullptr;
-  void SetUp() override { init = new wxInitializer; }
-  void TearDown() override { delete init; }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
-
 bool WaitUntil(const std::function<bool()>& condition) {
   return testing_process::WaitUntil(condition, std::chrono::seconds(20));
 }
@@ -166,6 +158,8 @@ std::string VersionFile(const std::string& version, const std::string& address, 
 }
 
 struct VersionCheck : ::testing::Test {
+  // Notices are queued through the toolkit's application object.
+  wxInitializer toolkit;
   LoopbackServer server;
   NoticeSink sink;
 
