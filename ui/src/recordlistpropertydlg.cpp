@@ -80,11 +80,11 @@ void RecordListPropertyDlg::Apply(long maxRecords) {
   // The clients that received into the list follow its new name. A new list
   // had no name: clients whose list name is empty receive into no list and
   // stay so.
-  if (oldName.empty()) return;
-  AppConfig& config = GetAppConfig();
+  AppConfig* config = FindAppConfig();
+  if (oldName.empty() || !config) return;
   TrustedClientList clients;
-  config.GetTrustedClients(clients);
+  config->GetTrustedClients(clients);
   for (TrustedClient& client : clients)
     if (client.GetList() == oldName) client.list = list->name;
-  config.SetTrustedClients(clients);
+  config->SetTrustedClients(clients);
 }
