@@ -4,6 +4,7 @@
 #include <string>
 
 #include <wx/cmdline.h>
+#include <wx/html/helpctrl.h>
 #include <wx/image.h>
 #include <wx/snglinst.h>
 #include <wx/socket.h>
@@ -11,12 +12,15 @@
 #include "appclient.h"
 #include "appconfig.h"
 #include "appnotify.h"
+#include "aboutdlg.h"
 #include "appversion.h"
+#include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
+#include "manual.h"
 #include "msgbox.h"
 #include "net/server.h"
 #include "options.h"
@@ -31,11 +35,23 @@ PastiqApp::PastiqApp() {
   Bind(wxEVT_MENU, &PastiqApp::OnShowMainWindow, this, ID_SHOW_MAIN_WINDOW);
   Bind(wxEVT_MENU, &PastiqApp::OnToggleRecording, this, ID_TOGGLE_RECORDING);
   Bind(wxEVT_MENU, &PastiqApp::OnShowLog, this, ID_SHOW_LOG);
+  Bind(wxEVT_MENU, &PastiqApp::OnAbout, this, wxID_ABOUT);
+  Bind(wxEVT_MENU, &PastiqApp::OnManual, this, wxID_HELP_CONTENTS);
   // The commands whose targets are not built yet are bound with them: the
-  // manual (wxID_HELP_CONTENTS, the help controller), the about dialog
-  // (wxID_ABOUT), the options dialog (wxID_PREFERENCES) and the floating
-  // list's toggle with its check mark (ID_TOGGLE_FLOATING).
+  // options dialog (wxID_PREFERENCES) and the floating list's toggle with
+  // its check mark (ID_TOGGLE_FLOATING).
 }
+
+namespace {
+// The version file on the update server the build names; empty when it
+// names none (no check then).
+wxString VersionFileUrl() {
+  wxString server = PASTIQ_UPDATE_SERVER;
+  if (server.empty()) return server;
+  while (server.EndsWith("/")) server.RemoveLast();
+  return server + "/files/pastiq/version.txt";
+}
+}  // namespace
 
 PastiqApp::~PastiqApp() {
   delete server;
@@ -111,7 +127,8 @@ bool PastiqApp::OnInit() {
   mainFrame->Start();
   // 11. The application icons and the tray icon: with the image resources
   // and the taskbar icon.
-  // 12. The help controller: with the manual.
+  // 12. The help controller is made on the first Manual command
+  // (ShowManual), so a missing or broken manual never stops a start.
 
   // The session ends by signals here: save, then exit.
   if (!InstallSessionEndHandler([this] { SaveState(); }))
@@ -128,8 +145,11 @@ void PastiqApp::OnDeferredStartup() {
   if (deferredStartupDone) return;
   deferredStartupDone = true;
   // 1. The socket layer was initialised before the server (OnInit, step 7).
-  // The version checker, reporting to the taskbar icon, and its first check
-  // when OPT_CHECK_VERSION is on: with the version checker.
+  // The version checker's notices go to the taskbar icon, which plugs itself
+  // in as the handler (VersionChecker::SetHandler) once it exists; until then
+  // a check posts nothing.
+  versionChecker = new cmn::wx::VersionChecker(nullptr, VersionFileUrl(), "pastiq");
+  if (OptionValue<bool>(OPT_CHECK_VERSION, false)) versionChecker->Start();
 }
 
 void PastiqApp::SaveState() {
@@ -150,7 +170,14 @@ void PastiqApp::SaveState() {
 int PastiqApp::OnExit() {
   // 1.
   SaveState();
-  // 2. The taskbar icon and the help controller go here.
+  // 2. The version checker goes before the taskbar icon that receives its
+  // notices: its destructor returns at once and leaves a check still
+  // running nobody to post to. Then the taskbar icon goes here, and the
+  // help controller (with its window).
+  delete versionChecker;
+  versionChecker = nullptr;
+  delete helpController;
+  helpController = nullptr;
   // 3. Every transfer thread is told that the program closes and waited for.
   if (server) server->Shutdown();
   // 4. The manager leaves the viewer chain, leaves its data on the clipboard
@@ -169,7 +196,7 @@ int PastiqApp::OnExit() {
   }
   // 10.
   if (server && server->IsListening()) server->Stop();
-  // 11. The version checker and its threads end here.
+  // 11. The version checker went with step 2.
   // 12.
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   StopDesktop();
@@ -190,3 +217,7 @@ void PastiqApp::OnToggleRecording(wxCommandEvent&) {
 }
 
 void PastiqApp::OnShowLog(wxCommandEvent&) { ShowLogWindow(); }
+
+void PastiqApp::OnAbout(wxCommandEvent&) { ShowAboutDialog(mainFrame); }
+
+void PastiqApp::OnManual(wxCommandEvent&) { ShowManual(&helpController); }
