@@ -7,8 +7,6 @@
 #include <boost/serialization/vector.hpp>
 #include <wx/filefn.h>
 #include <wx/intl.h>
-#include <wx/log.h>
-#include <stdexcept>
 
 #include "appconfig.h"
 #include "cmn/archive.h"
@@ -183,10 +181,7 @@ void History::Load(const wxString& path) {
 void History::Save(const wxString& path, const ArchiveInfo& info) {
   if (!unloadedFile_.empty() && unloadedFile_ == path && wxFileExists(path)) {
     // Never overwrite a history that was not read unless it is kept.
-    wxLogNull quiet;
-    if (!wxCopyFile(path, path + ".bak", true)) {
-      throw std::runtime_error("cannot keep the unread history file as pastiq_history.bak");
-    }
+    cmn::KeepUnreadFile(path);
     unloadedFile_.clear();
   }
   cmn::SaveArchiveFile(path, cmn::kHistoryFileMagic, info, *this);

@@ -9,6 +9,7 @@
 #include "options.h"
 #include "pq/itemtype.h"
 #include "pq/options.h"
+#include "pq/record.h"
 
 namespace mgr_test {
 namespace {
@@ -292,6 +293,24 @@ TEST_F(Capture, HooksThatCannotBeInstalledAreAWarningAndCaptureGoesOn) {
   EXPECT_EQ(sim::InstalledHooks(WH_CBT), 0);
   CopyText(editor, L"still recorded");
   EXPECT_EQ(MainTexts(), std::vector<std::string>{"still recorded"});
+}
+
+// A clip whose item block could not be saved is not recorded (and every
+// history save would fail while it stood in a list); the capture says so.
+TEST_F(Capture, AClipTooLargeToKeepIsNotRecordedAndIsLogged) {
+  const pq::ItemBlockLimits saved = pq::GetItemBlockLimits();
+  pq::SetItemBlockLimits({256, saved.unpacked});
+  CollectingLog log;
+  wxLog* previous = wxLog::SetActiveTarget(&log);
+  std::string html;
+  for (int i = 0; i < 2000; ++i) html += std::to_string(i * 7919 % 1000);
+  Copy(editor, {sim::UnicodeText(L"large"), sim::Named(L"HTML Format", html)});
+  CopyText(editor, L"small");
+  wxLog::FlushActive();
+  wxLog::SetActiveTarget(previous);
+  pq::SetItemBlockLimits(saved);
+  EXPECT_EQ(MainTexts(), std::vector<std::string>{"small"});
+  EXPECT_EQ(log.warnings.size(), 1u);
 }
 
 TEST_F(Capture, StartSendsTheShortcutAndKeyNoticesReachThePopupThenTheFloatingList) {
