@@ -588,10 +588,26 @@ bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* out) {
 HBITMAP CreateBitmapFromPixels(const BitmapPixels& px) {
   if (!SidesOk(px.width, px.height) || px.argb.size() < std::size_t(px.width) * px.height) return nullptr;
   try {
+    BitmapPixels copy;
+    copy.width = px.width;
+    copy.height = px.height;
+    copy.hasAlpha = px.hasAlpha;
+    copy.argb.assign(px.argb.begin(), px.argb.begin() + std::size_t(px.width) * px.height);
+    return CreateBitmapFromPixels(std::move(copy));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+HBITMAP CreateBitmapFromPixels(BitmapPixels&& px) {
+  const std::size_t count = std::size_t(px.width) * std::size_t(px.height);
+  if (!SidesOk(px.width, px.height) || px.argb.size() < count) return nullptr;
+  try {
     auto bm = std::make_unique<Bitmap>();
     bm->width = px.width;
     bm->height = px.height;
-    bm->argb.assign(px.argb.begin(), px.argb.begin() + std::size_t(px.width) * px.height);
+    px.argb.resize(count);
+    bm->argb.swap(px.argb);
     bm->hasAlpha = px.hasAlpha;
     if (!px.hasAlpha)
       for (auto& c : bm->argb) c &= 0xFFFFFF;
