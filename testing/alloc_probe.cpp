@@ -73,4 +73,6 @@ std::size_t Probe::Peak() const {
   return d > 0 ? static_cast<std::size_t>(d) : 0;
 }
 
+long long Probe::Live() const { return g_live.load() - g_base.load(); }
+
 }  // namespace testing_alloc

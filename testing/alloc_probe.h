@@ -18,6 +18,9 @@ class Probe {
   std::size_t Largest() const;
   // Most bytes live at once beyond what was live when the probe started.
   std::size_t Peak() const;
+  // Bytes live now beyond what was live when the probe started (negative
+  // when more was freed).
+  long long Live() const;
 };
 
 }  // namespace testing_alloc

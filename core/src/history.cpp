@@ -169,9 +169,9 @@ wxString History::GetFilePath() { return AppConfig::GetFolder() + "/pastiq_histo
 
 void History::Load() { Load(GetFilePath()); }
 
-void History::Load(const wxString& path) {
+void History::Load(const wxString& path, std::uint64_t budget) {
   History fresh;
-  cmn::LoadArchiveFile(path, cmn::kHistoryFileMagic, fresh);
+  cmn::LoadArchiveFile(path, cmn::kHistoryFileMagic, fresh, budget);
   if (!fresh.Repair()) fresh.CreateDefaultLists();
   TakeFrom(fresh);
   // A file loaded on purpose needs no keeping.
@@ -219,9 +219,9 @@ SearchCriteria* GetSearchCriteria(RecordList* list) {
   return static_cast<SearchList*>(list);
 }
 
-void LoadRecordListFile(RecordList& list, const wxString& path) {
+void LoadRecordListFile(RecordList& list, const wxString& path, std::uint64_t budget) {
   RecordList fresh;
-  cmn::LoadArchiveFile(path, cmn::kRecordListFileMagic, fresh);
+  cmn::LoadArchiveFile(path, cmn::kRecordListFileMagic, fresh, budget);
   list.records_.swap(fresh.records_);
   list.name.swap(fresh.name);
   list.maxRecords = fresh.maxRecords;

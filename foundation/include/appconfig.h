@@ -108,8 +108,9 @@ class AppConfig {
   // settings file; a file that cannot be read leaves exactly the defaults,
   // and is kept as "pastiq.cfg.bak" before a save replaces it.
   bool Load();
-  // Throw bad_archive, archive or stream errors (see cmn/archive.h).
-  void LoadFile(const wxString& path);
+  // Throw bad_archive, archive or stream errors (see cmn/archive.h), and
+  // archive_too_large past `budget`.
+  void LoadFile(const wxString& path, std::uint64_t budget = kReadBudget);
   // False when the file could not be created; throws when writing failed
   // (the old file then stays as it was), or when the unread file at `path`
   // could not be kept first.

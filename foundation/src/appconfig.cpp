@@ -198,8 +198,8 @@ bool AppConfig::Load() {
   return true;
 }
 
-void AppConfig::LoadFile(const wxString& path) {
-  cmn::LoadArchiveFile(path, cmn::kSettingsFileMagic, *this, kReadBudget);
+void AppConfig::LoadFile(const wxString& path, std::uint64_t budget) {
+  cmn::LoadArchiveFile(path, cmn::kSettingsFileMagic, *this, budget);
   if (unreadFile == path) unreadFile.clear();  // read after all
 }
 
