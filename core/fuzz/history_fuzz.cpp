@@ -3,20 +3,11 @@
 #include <exception>
 
 #include "appversion.h"
-#include "fuzz_archive.h"
 #include "loaders.h"
 #include "pq/history.h"
-#include "sandbox.h"
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  testing_sandbox::Enter();
-  core_fuzz::UseSmallBudgets();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const wxString path = wxString::FromUTF8(
-      testing_fuzz::WriteInput(testing_fuzz::FileBytes(data, size, cmn::kHistoryFileMagic)));
+  const wxString path = core_fuzz::InputFile(data, size, cmn::kHistoryFileMagic);
   pq::History history;
   try {
     history.Load(path, core_fuzz::kBudget);

@@ -9,13 +9,6 @@
 #include "loaders.h"
 #include "pq/dataobject.h"
 #include "pq/record.h"
-#include "sandbox.h"
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  testing_sandbox::Enter();
-  core_fuzz::UseSmallBudgets();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;

@@ -5,6 +5,7 @@
 
 #include <wx/log.h>
 
+#include "collecting_log.h"
 #include "mgr_fixture.h"
 #include "options.h"
 #include "pq/itemtype.h"
@@ -271,15 +272,7 @@ TEST_F(Chain, TheFrameKeepsEveryMessageTheManagerDoesNotTake) {
 
 // --- Start-up ------------------------------------------------------------------
 
-class CollectingLog : public wxLog {
- public:
-  std::vector<wxString> warnings;
-
- protected:
-  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
-    if (level == wxLOG_Warning) warnings.push_back(msg);
-  }
-};
+using core_test::CollectingLog;
 
 TEST_F(Capture, HooksThatCannotBeInstalledAreAWarningAndCaptureGoesOn) {
   mgr().Stop();

@@ -7,6 +7,7 @@
 #include <wx/log.h>
 #include <wx/mstream.h>
 
+#include "collecting_log.h"
 #include "cmn/archive.h"
 #include "pq/dataobject.h"
 #include "pq/item.h"
@@ -343,15 +344,7 @@ TEST_F(RecordTest, TheArchiveBodyKeepsEveryField) {
 
 // --- The item block's limits ------------------------------------------------------
 
-class CollectingLog : public wxLog {
- public:
-  std::vector<wxString> warnings;
-
- protected:
-  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
-    if (level == wxLOG_Warning) warnings.push_back(msg);
-  }
-};
+using core_test::CollectingLog;
 
 // Lowers the limits so that small clips reach them, and puts them back.
 class ItemBlockTest : public RecordTest {
