@@ -73,8 +73,6 @@ class ReadBudget {
   // Takes n bytes or throws archive_too_large.
   void Charge(std::uint64_t n);
   bool Exceeded() const { return exceeded_; }
-  std::uint64_t Limit() const { return limit_; }
-  std::uint64_t Used() const { return used_; }
 
  private:
   std::uint64_t limit_;
