@@ -45,10 +45,11 @@ struct ArchiveInfo {
 
 namespace cmn {
 
-// The budget of a history or record-list file: far above what any real one
-// holds (its records' text and items as archive text), far below what would
-// exhaust the memory of the computer that reads it.
-constexpr std::uint64_t kFileReadBudget = std::uint64_t(1) << 30;
+// The budget of a history or record-list file: above what a real one holds
+// (a full list of a hundred large screenshots is about 400 MB of archive
+// text), far below what would exhaust the memory of the computer that reads
+// it.
+constexpr std::uint64_t kFileReadBudget = std::uint64_t(512) << 20;
 
 // Magic numbers of the archive files.
 constexpr std::uint32_t kSettingsFileMagic = 0x4DE7FFA0u;
