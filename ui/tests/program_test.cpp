@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "options.h"
 #include "pq/history.h"
 #include "sandbox.h"
+#include "sessionend.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -60,10 +63,17 @@ struct Program : ::testing::Test {
   fs::path Settings() const { return data / "pastiq.cfg"; }
   fs::path HistoryFile() const { return data / "pastiq_history"; }
 
-  // Waits until the program's start-up has finished; false when it ended or
-  // took too long.
+  // Waits until the program's start-up has finished (its session-end
+  // handlers come last, SIGINT's last of them); false when it ended or took
+  // too long.
   static bool WaitUntilRunning(ChildProcess& child) {
-    return testing_process::WaitUntil([&] { return CatchesSignal(child.pid(), SIGTERM) || !child.running(); }, 20s) &&
+    return testing_process::WaitUntil(
+               [&] {
+                 return std::all_of(std::begin(kSessionEndSignals), std::end(kSessionEndSignals),
+                                    [&](int s) { return CatchesSignal(child.pid(), s); }) ||
+                        !child.running();
+               },
+               20s) &&
            child.running();
   }
 
