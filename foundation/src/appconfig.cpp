@@ -219,16 +219,25 @@ bool AppConfig::Load() {
       LoadFile(path);
       firstRun = false;
     } catch (...) {
-      // A damaged or foreign file: the defaults, and the next save replaces it.
+      // A damaged or foreign file: the defaults; the next save keeps it as
+      // a .bak before replacing it.
       SetDefaults();
+      unreadFile = path;
     }
   }
   return true;
 }
 
-void AppConfig::LoadFile(const wxString& path) { cmn::LoadArchiveFile(path, cmn::kSettingsFileMagic, *this); }
+void AppConfig::LoadFile(const wxString& path, std::uint64_t budget) {
+  cmn::LoadArchiveFile(path, cmn::kSettingsFileMagic, *this, budget);
+  if (unreadFile == path) unreadFile.clear();  // read after all
+}
 
-bool AppConfig::SaveFile(const wxString& path, const ArchiveInfo& info) const {
+bool AppConfig::SaveFile(const wxString& path, const ArchiveInfo& info) {
+  if (!unreadFile.empty() && unreadFile == path && wxFileName::FileExists(path)) {
+    cmn::KeepUnreadFile(path);
+    unreadFile.clear();
+  }
   return cmn::SaveArchiveFile(path, cmn::kSettingsFileMagic, info, *this);
 }
 

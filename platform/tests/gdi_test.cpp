@@ -2,11 +2,20 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <string>
 
 #include "platform/gdi.h"
+#include "sandbox.h"
 
 namespace {
+std::vector<BYTE> ReadData(const std::string& name) {
+  std::ifstream in(testing_sandbox::DataFile(name), std::ios::binary);
+  return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 void Put32(std::vector<BYTE>& v, std::size_t at, std::uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + i] = BYTE(x >> (8 * i));
 }
@@ -334,23 +343,32 @@ TEST(Dib, BadBitFieldMasksAreRefused) {
   EXPECT_EQ(platform::BitmapFromPackedDib(v.data(), v.size()), nullptr);
 }
 
-TEST(Dib, IndicesPastAShortColourTableReadAsBlack) {
+// An index past a short colour table names no colour: read it as one and
+// the bitmap packs again as another. Such a bitmap is refused; indices within
+// a short table come back as they were.
+TEST(Dib, AnIndexPastAShortColourTableIsRefused) {
+  const std::vector<BYTE> repro = ReadData("repro/dib-short-colour-table.dib");
+  ASSERT_EQ(repro.size(), 48u);
+  EXPECT_EQ(platform::BitmapFromPackedDib(repro.data(), repro.size()), nullptr) << "one colour, pixel index 1";
+
   DibSpec s;
   s.width = 4;
   s.height = 1;
   s.bitCount = 8;
   s.clrUsed = 2;
   std::vector<BYTE> v = MakeDib(s);
-  const BYTE idx[4] = {0, 1, 2, 255};
-  std::memcpy(v.data() + 40 + 8, idx, 4);
+  const BYTE within[4] = {0, 1, 1, 0};
+  std::memcpy(v.data() + 40 + 8, within, 4);
   HBITMAP bm = platform::BitmapFromPackedDib(v.data(), v.size());
   ASSERT_NE(bm, nullptr);
-  platform::BitmapPixels px;
-  platform::ReadBitmapPixels(bm, &px);
-  EXPECT_NE(px.argb[1], 0u);
-  EXPECT_EQ(px.argb[2], 0u);
-  EXPECT_EQ(px.argb[3], 0u);
+  EXPECT_EQ(platform::PackedDibFromBitmap(bm), v) << "packed again at its own depth";
   DeleteObject(bm);
+
+  for (BYTE past : {BYTE(2), BYTE(255)}) {
+    std::vector<BYTE> bad = v;
+    bad[40 + 8 + 2] = past;
+    EXPECT_EQ(platform::BitmapFromPackedDib(bad.data(), bad.size()), nullptr) << int(past);
+  }
 }
 
 TEST(Dib, EveryTruncationAndRandomDamageIsHandled) {

@@ -30,6 +30,11 @@ namespace pq {
 constexpr std::uint64_t kMaxClipboardBlock = cmn::kMaxBlockBytes;
 static_assert(kMaxClipboardBlock <= 0xFFFFFFFFull, "item sizes fit 32 bits");
 
+// The largest picture a bitmap item decodes or loads, in pixels: a frame of
+// an 8K screen fits. A larger one would take gigabytes to decode from a few
+// kilobytes of PNG; it is refused before any pixel is decoded.
+constexpr std::uint64_t kMaxPicturePixels = std::uint64_t(1) << 25;
+
 class Item {
  public:
   virtual ~Item();

@@ -154,6 +154,9 @@ struct BitmapPixels {
 bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* out);
 // A new 32-bit bitmap; null for sizes out of bounds or too few pixels.
 HBITMAP CreateBitmapFromPixels(const BitmapPixels& pixels);
+// The same, taking the pixels rather than copying them (no second copy of a
+// large picture in memory).
+HBITMAP CreateBitmapFromPixels(BitmapPixels&& pixels);
 // Live bitmaps and metafiles, for leak checks in tests.
 std::size_t LiveGdiObjects();
 }  // namespace platform
