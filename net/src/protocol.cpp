@@ -4,18 +4,12 @@
 
 #include "net/protocol.h"
 
-#include <ios>
-#include <locale>
 #include <mutex>
 #include <vector>
 
-#include <boost/iostreams/stream.hpp>
-#include <wx/log.h>
 #include <wx/mstream.h>
-#include <wx/zstream.h>
 
 #include "cmn/archive.h"
-#include "cmn/wxstream.h"
 #include "pq/history.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
@@ -26,29 +20,6 @@ namespace {
 
 std::mutex g_timeoutsLock;
 Timeouts g_timeouts;
-
-// Passes on at most `budget` bytes of its parent; past that it fails, so a
-// small stream that inflates without end is refused.
-class BudgetInputStream : public wxFilterInputStream {
- public:
-  BudgetInputStream(wxInputStream& parent, std::size_t budget) : wxFilterInputStream(parent), left_(budget) {}
-
- protected:
-  size_t OnSysRead(void* buffer, size_t size) override {
-    m_parent_i_stream->Read(buffer, size);
-    const size_t got = m_parent_i_stream->LastRead();
-    if (got > left_) {
-      m_lasterror = wxSTREAM_READ_ERROR;
-      return 0;
-    }
-    left_ -= got;
-    if (got == 0) m_lasterror = m_parent_i_stream->GetLastError() == wxSTREAM_EOF ? wxSTREAM_EOF : wxSTREAM_READ_ERROR;
-    return got;
-  }
-
- private:
-  std::size_t left_;
-};
 
 }  // namespace
 
@@ -80,14 +51,8 @@ cmn::mblock<char> EncodeObject(const T& object) {
 template <class T>
 void DecodeObject(const char* data, std::size_t size, T& object, std::size_t budget) {
   if (size == 0) return;
-  wxLogNull quiet;  // the toolkit's streams report through the log as well
   wxMemoryInputStream body(data, size);
-  wxZlibInputStream zlib(body, wxZLIB_AUTO);
-  BudgetInputStream inflated(zlib, budget);
-  boost::iostreams::stream<cmn::wx::wxSource<wxInputStream>> is{cmn::wx::wxSource<wxInputStream>(inflated)};
-  is.imbue(std::locale::classic());
-  cmn::iarchive ar(is, 0);
-  ar >> object;
+  cmn::ReadArchive(body, [&](cmn::iarchive& ar) { ar >> object; }, budget);
 }
 
 void ReadExact(Socket& socket, void* buffer, std::size_t n, Deadline deadline) {

@@ -20,6 +20,7 @@
 #include <boost/serialization/string.hpp>
 #include <boost/serialization/tracking.hpp>
 
+#include "cmn/archive.h"
 #include "cmn/mblock.h"
 #include "net/socket.h"
 
@@ -53,8 +54,9 @@ constexpr int REPLY_FLAG_NOT_TRUSTED = 4;
 constexpr std::size_t kMaxControlBytes = 64 * 1024;
 // A payload on the wire; notices carry its length as an int.
 constexpr std::size_t kMaxPayloadBytes = std::size_t(512) << 20;
-// A payload decompressed.
-constexpr std::size_t kMaxDecodedPayloadBytes = std::size_t(1) << 30;
+// A payload decoded: the reader's budget of a history or record-list file,
+// which holds the same objects.
+constexpr std::size_t kMaxDecodedPayloadBytes = cmn::kFileReadBudget;
 
 // How long a transfer may wait. A time-out ends it like a socket failure.
 struct Timeouts {
@@ -109,10 +111,11 @@ struct e_app_closing {};                     // the application shuts down
 // Empty when it cannot be encoded.
 template <class T>
 cmn::mblock<char> EncodeObject(const T& object);
-// Reads a frame body into `object` (which the caller made fresh); decoding
-// stops once more than `budget` bytes were decompressed. Throws the
-// archive's or stream's exception (std::exception) on damaged data. Zero
-// bytes decode nothing.
+// Reads a frame body into `object` (which the caller made fresh) with the
+// foundation's bounded reader and `budget` (cmn::ReadBudget: the archive
+// text decompressed and what the objects built take). Throws the archive's
+// or stream's exception (std::exception) on damaged data or past the
+// budget. Zero bytes decode nothing.
 template <class T>
 void DecodeObject(const char* data, std::size_t size, T& object, std::size_t budget);
 

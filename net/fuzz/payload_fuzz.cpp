@@ -1,13 +1,17 @@
 // A payload from a trusted peer: the first byte says the kind (record, record
-// list, history), the rest is the frame body, decoded within the receiver's
+// list, history), the rest is the frame body (compressed first when it is
+// no zlib stream, testing/fuzz_archive.h), decoded within the receiver's
 // budget into a fresh object as the receiver does, then filed into a list
 // the way the server files it.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include <string>
+
 #include <boost/make_shared.hpp>
 
+#include "fuzz_archive.h"
 #include "net/protocol.h"
 #include "pq/history.h"
 #include "pq/record.h"
@@ -24,8 +28,9 @@ void File(pq::RecordList& list, pq::RecordList& target) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const char* body = reinterpret_cast<const char*>(data + 1);
-  const std::size_t length = size - 1;
+  const std::string frame = testing_fuzz::ZlibStream(data + 1, size - 1);
+  const char* body = frame.data();
+  const std::size_t length = frame.size();
   pq::RecordList target;
   try {
     switch (data[0] % 3) {
