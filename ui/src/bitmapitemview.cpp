@@ -1,5 +1,6 @@
 #include "bitmapitemview.h"
 
+#include <wx/bitmap.h>
 #include <wx/dc.h>
 #include <wx/settings.h>
 
@@ -18,18 +19,21 @@ BitmapItemView::BitmapItemView(wxWindow* parent)
 
 void BitmapItemView::UpdateView(pq::Item* item) {
   const auto* picture = dynamic_cast<const pq::BitmapItem*>(item);
-  if (picture == nullptr) {
-    // Nothing is drawn without an item; the picture's copy goes with it.
-    bitmap = wxBitmap();
-    return;
-  }
-  bitmap = picture->GetBitmap();
-  const int width = bitmap.IsOk() ? bitmap.GetWidth() : 0;
-  const int height = bitmap.IsOk() ? bitmap.GetHeight() : 0;
+  if (picture == nullptr) return;
+  const int width = picture->IsEmpty() ? 0 : picture->GetWidth();
+  const int height = picture->IsEmpty() ? 0 : picture->GetHeight();
   SetScrollbars(kScrollUnit, kScrollUnit, Units(width), Units(height), 0, 0);
   Refresh();
 }
 
 void BitmapItemView::OnDraw(wxDC& dc) {
-  if (GetItem() != nullptr && bitmap.IsOk()) dc.DrawBitmap(bitmap, 0, 0, false);
+  const pq::BitmapItem* picture = GetItem();
+  if (picture == nullptr || picture->IsEmpty()) return;
+  wxRect area = GetUpdateRegion().GetBox();
+  if (area.IsEmpty()) area = wxRect(GetClientSize());
+  area.SetPosition(CalcUnscrolledPosition(area.GetPosition()));
+  area.Intersect(wxRect(0, 0, picture->GetWidth(), picture->GetHeight()));
+  if (area.IsEmpty()) return;
+  const wxImage part = picture->GetImage(area);
+  if (part.IsOk()) dc.DrawBitmap(wxBitmap(part), area.GetPosition(), false);
 }

@@ -1,7 +1,6 @@
 #pragma once
 // The "Bitmap Picture" page of the record viewer: the picture at its own
 // size, scrolled in steps of kScrollUnit pixels.
-#include <wx/bitmap.h>
 #include <wx/scrolwin.h>
 
 #include "itemview.h"
@@ -19,11 +18,7 @@ class BitmapItemView : public wxScrolledWindow, public ItemViewBase<pq::BitmapIt
   // its right and bottom edges can be scrolled into view) and scrolls to the
   // top left; null leaves them as they are and shows nothing.
   void UpdateView(pq::Item* item) override;
+  // Draws the part of the picture that needs painting (all that is in view
+  // when called outside a paint): a large picture is never copied whole.
   void OnDraw(wxDC& dc) override;
-
-  // What is drawn: the item's picture as a toolkit bitmap.
-  const wxBitmap& GetShownBitmap() const { return bitmap; }
-
- private:
-  wxBitmap bitmap;
 };

@@ -77,8 +77,6 @@ template <class View, class Item>
 class ItemViewTypeImpl : public ItemViewType {
  public:
   ItemViewTypeImpl() : ItemViewType(typeid(Item), typeid(View)) {}
-  ItemView* CreateView(wxWindow* parent) const override {
-    return static_cast<View*>(CreateWindow(parent));
-  }
+  ItemView* CreateView(wxWindow* parent) const override { return static_cast<View*>(CreateWindow(parent)); }
   wxWindow* CreateWindow(wxWindow* parent) const override { return new View(parent); }
 };

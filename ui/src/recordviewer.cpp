@@ -23,16 +23,17 @@ RecordViewer::RecordViewer(wxWindow* parent)
 }
 
 RecordViewer::~RecordViewer() {
-  ReleaseDataObject();
+  ReleaseDataObject(nullptr);
   record.reset();
 }
 
 ItemView* RecordViewer::ViewOf(wxWindow* window) const { return dynamic_cast<ItemView*>(window); }
 
-void RecordViewer::ReleaseDataObject() {
+void RecordViewer::ReleaseDataObject(pq::DataObject* old) {
   // The views point into the data object: they let go first.
   for (wxWindow* window : views)
     if (ItemView* view = ViewOf(window)) view->SetItem(nullptr);
+  if (old != nullptr) old->Release();
   if (dataObject != nullptr) dataObject->Release();
   dataObject = nullptr;
 }
@@ -45,18 +46,20 @@ void RecordViewer::ClearPages() {
 void RecordViewer::ShowRecord(const pq::RecordPtr& shown, pq::RecordList* source) {
   if (shown == record) return;
   record = shown;
-  ReleaseDataObject();
-  if (!record) {
-    ClearPages();
-    return;
-  }
-  try {
-    dataObject = record->CreateDataObject(source);
-  } catch (const std::exception&) {
-    // A damaged item block: nothing of it can be shown.
-    dataObject = nullptr;
+  // The shown items stay until the views have the new ones: a view that
+  // shows the next record too is not emptied first.
+  pq::DataObject* const old = dataObject;
+  dataObject = nullptr;
+  if (record) {
+    try {
+      dataObject = record->CreateDataObject(source);
+    } catch (const std::exception&) {
+      // A damaged item block: nothing of it can be shown.
+      dataObject = nullptr;
+    }
   }
   if (dataObject == nullptr) {
+    ReleaseDataObject(old);
     ClearPages();
     return;
   }
@@ -71,15 +74,19 @@ void RecordViewer::ShowRecord(const pq::RecordPtr& shown, pq::RecordList* source
     ItemView* view = ViewOf(views[v]);
     const ItemViewType* kind = view != nullptr ? ItemViewType::FindByViewClass(*view) : nullptr;
     const pq::ItemType* type = kind != nullptr ? ItemViewType::GetItemType(*kind) : nullptr;
-    if (type == nullptr) continue;
     const auto& items = dataObject->Items();
-    const auto found = std::find_if(items.begin(), items.end(),
-                                    [type](const pq::Item* item) { return typeid(*item) == type->GetTypeInfo(); });
+    const auto found = type == nullptr
+                           ? items.end()
+                           : std::find_if(items.begin(), items.end(), [type](const pq::Item* item) {
+                               return typeid(*item) == type->GetTypeInfo();
+                             });
+    if (view != nullptr) view->SetItem(found != items.end() ? *found : nullptr);
     if (found == items.end()) continue;
-    view->SetItem(*found);
     needed.push_back(views[v]);
     titles[v] = type->GetDisplayName();
   }
+  // No view points into the old items any more.
+  if (old != nullptr) old->Release();
 
   const auto contains = [](const std::vector<wxWindow*>& list, const wxWindow* w) {
     return std::find(list.begin(), list.end(), w) != list.end();
@@ -96,7 +103,9 @@ void RecordViewer::ShowRecord(const pq::RecordPtr& shown, pq::RecordList* source
   }
   // New pages go before the first page that comes after them in view order,
   // so pages that stay keep their place.
-  const auto order = [this](const wxWindow* w) { return std::find(views.begin(), views.end(), w) - views.begin(); };
+  const auto order = [this](const wxWindow* w) {
+    return std::find(views.begin(), views.end(), w) - views.begin();
+  };
   for (wxWindow* window : needed) {
     if (contains(pages, window)) continue;
     const auto next = std::find_if(pages.begin(), pages.end(),

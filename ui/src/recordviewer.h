@@ -3,9 +3,9 @@
 // item of the shown record that has a view (plain text, rich text, bitmap),
 // in the order of the item-type ids. The views are made once; showing
 // another record hands them new items and adds or removes pages.
-#include <vector>
-
 #include <wx/notebook.h>
+
+#include <vector>
 
 #include "pq/recordlist.h"
 
@@ -33,8 +33,9 @@ class RecordViewer : public wxNotebook {
   const std::vector<wxWindow*>& GetViews() const { return views; }
 
  private:
-  // Every view lets go of its item, then the data object goes.
-  void ReleaseDataObject();
+  // Every view lets go of its item, then `old` (the data object that was
+  // shown, when a new one is being made) and the data object go.
+  void ReleaseDataObject(pq::DataObject* old);
   ItemView* ViewOf(wxWindow* window) const;
 
   std::vector<wxWindow*> views;

@@ -3,6 +3,8 @@
 #include <wx/font.h>
 #include <wx/settings.h>
 
+#include <unordered_map>
+
 #include "pq/item.h"
 #include "rtfreader.h"
 
@@ -31,26 +33,37 @@ RtfItemView::RtfItemView(wxWindow* parent)
 void RtfItemView::UpdateView(pq::Item* item) {
   const auto* rtf = dynamic_cast<const pq::RtfItem*>(item);
   if (rtf == nullptr) {
-    ChangeValue(wxString());
+    ShowDocument(RtfDocument());
     return;
   }
   // The block need not end in a NUL: the reader stops at its end or at the
   // first NUL, whichever comes first.
   const cmn::mblock<char>& block = rtf->GetBlock();
-  Show(ReadRtf(block.data(), block.size()));
+  ShowDocument(ReadRtf(block.data(), block.size()));
 }
 
-void RtfItemView::Show(const RtfDocument& doc) {
+void RtfItemView::ShowDocument(const RtfDocument& doc) {
   Freeze();
   // A new value drops the styles of the last one with its text.
-  wxString text(doc.text);
+  wxString text = wxString::FromUTF8(doc.text.data(), doc.text.size());
   // A cut text says so on a line of its own.
   if (doc.truncated) text += L"\n\u2026";
   ChangeValue(text);
+  // From the end: GTK's text buffer styles a range much faster when no styled
+  // range stands before it (front to back, the cost grows with their number).
+  // A document has few styles, but a hostile one may have one per run: the
+  // attributes made for them are kept only while there are few.
   const wxFont base = GetFont();
-  for (const RtfRun& run : doc.runs) {
-    if (run.style.IsDefault()) continue;
-    SetStyle(static_cast<long>(run.start), static_cast<long>(run.start + run.length), ToAttr(run.style, base));
+  std::unordered_map<std::uint32_t, wxTextAttr> attrs;
+  for (auto run = doc.runs.rbegin(); run != doc.runs.rend(); ++run) {
+    const RtfStyle& style = doc.styles[run->style];
+    if (style.IsDefault()) continue;
+    auto found = attrs.find(run->style);
+    if (found == attrs.end()) {
+      if (attrs.size() >= 64) attrs.clear();
+      found = attrs.emplace(run->style, ToAttr(style, base)).first;
+    }
+    SetStyle(static_cast<long>(run->start), static_cast<long>(run->start + run->length), found->second);
   }
   ShowPosition(0);
   Thaw();

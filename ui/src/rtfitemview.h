@@ -16,5 +16,5 @@ class RtfItemView : public wxTextCtrl, public ItemViewBase<pq::RtfItem> {
   void UpdateView(pq::Item* item) override;
 
  private:
-  void Show(const RtfDocument& doc);
+  void ShowDocument(const RtfDocument& doc);
 };

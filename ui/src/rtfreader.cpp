@@ -24,8 +24,8 @@ constexpr long kMaxFallback = 16;
 constexpr long kMaxHalfPoints = 3276;
 
 enum class Word {
-  Char,         // a character of its own (paragraph, tab, dashes, quotes)
-  SkipDest,     // a destination whose content is not shown
+  Char,      // a character of its own (paragraph, tab, dashes, quotes)
+  SkipDest,  // a destination whose content is not shown
   ColourTable,
   Bin,
   Bold,
@@ -52,46 +52,62 @@ struct WordInfo {
   wchar_t ch = 0;
 };
 
+// The words of a static text separated by spaces.
+std::vector<std::string_view> Split(std::string_view text) {
+  std::vector<std::string_view> words;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t next = std::min(text.find(' ', at), text.size());
+    if (next > at) words.push_back(text.substr(at, next - at));
+    at = next + 1;
+  }
+  return words;
+}
+
 const std::unordered_map<std::string_view, WordInfo>& Words() {
   static const std::unordered_map<std::string_view, WordInfo> words = [] {
     std::unordered_map<std::string_view, WordInfo> w;
     const std::pair<const char*, wchar_t> chars[] = {
-        {"par", L'\n'},       {"sect", L'\n'},       {"page", L'\n'},      {"line", L'\n'},
-        {"row", L'\n'},       {"nestrow", L'\n'},    {"tab", L'\t'},       {"cell", L'\t'},
-        {"nestcell", L'\t'},  {"emdash", 0x2014},    {"endash", 0x2013},   {"bullet", 0x2022},
-        {"lquote", 0x2018},   {"rquote", 0x2019},    {"ldblquote", 0x201C}, {"rdblquote", 0x201D},
-        {"emspace", 0x2003},  {"enspace", 0x2002},   {"qmspace", 0x2005},  {"zwj", 0x200D},
-        {"zwnj", 0x200C},     {"ltrmark", 0x200E},   {"rtlmark", 0x200F},
+        {"par", L'\n'},      {"sect", L'\n'},     {"page", L'\n'},       {"line", L'\n'},
+        {"row", L'\n'},      {"nestrow", L'\n'},  {"tab", L'\t'},        {"cell", L'\t'},
+        {"nestcell", L'\t'}, {"emdash", 0x2014},  {"endash", 0x2013},    {"bullet", 0x2022},
+        {"lquote", 0x2018},  {"rquote", 0x2019},  {"ldblquote", 0x201C}, {"rdblquote", 0x201D},
+        {"emspace", 0x2003}, {"enspace", 0x2002}, {"qmspace", 0x2005},   {"zwj", 0x200D},
+        {"zwnj", 0x200C},    {"ltrmark", 0x200E}, {"rtlmark", 0x200F},
     };
     for (const auto& c : chars) w[c.first] = {Word::Char, c.second};
     // Destinations (and groups) whose text is not part of what a reader sees:
     // tables, pictures, objects' data, headers, notes, field instructions,
     // document properties.
-    const char* skipped[] = {
-        "fonttbl",   "filetbl",   "stylesheet", "listtable",  "listoverridetable",
-        "revtbl",    "rsidtbl",   "info",       "generator",  "xmlnstbl",
-        "pict",      "nonshppict", "objdata",   "objclass",   "themedata",
-        "colorschememapping", "datastore", "latentstyles", "mmathPr", "pgdsctbl",
-        "header",    "headerl",   "headerr",    "headerf",    "footer",
-        "footerl",   "footerr",   "footerf",    "footnote",   "annotation",
-        "atnid",     "atnauthor", "atndate",    "atnref",     "fldinst",
-        "bkmkstart", "bkmkend",   "pn",         "pnseclvl",   "do",
-        "xe",        "tc",        "txe",        "template",   "userprops",
-        "docvar",    "private",   "upr",
-    };
-    for (const char* s : skipped) w[s] = {Word::SkipDest};
-    const char* underlines[] = {"ul",      "uld",      "uldash",     "uldashd",    "uldashdd",
-                                "uldb",    "ulhwave",  "ulldash",    "ulth",       "ulthd",
-                                "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave",
-                                "ulw",     "ulwave"};
-    for (const char* s : underlines) w[s] = {Word::Underline};
+    static const char kSkipped[] =
+        "fonttbl filetbl stylesheet listtable listoverridetable revtbl rsidtbl info generator "
+        "xmlnstbl pict nonshppict objdata objclass themedata colorschememapping datastore "
+        "latentstyles mmathPr pgdsctbl header headerl headerr headerf footer footerl footerr "
+        "footerf footnote annotation atnid atnauthor atndate atnref fldinst bkmkstart bkmkend pn "
+        "pnseclvl do xe tc txe template userprops docvar private upr";
+    for (std::string_view name : Split(kSkipped)) w[name] = {Word::SkipDest};
+    static const char kUnderlines[] =
+        "ul uld uldash uldashd uldashdd uldb ulhwave ulldash ulth ulthd ulthdash ulthdashd "
+        "ulthdashdd ulthldash ululdbwave ulw ulwave";
+    for (std::string_view name : Split(kUnderlines)) w[name] = {Word::Underline};
     const std::pair<const char*, Word> rest[] = {
-        {"colortbl", Word::ColourTable}, {"bin", Word::Bin},         {"b", Word::Bold},
-        {"i", Word::Italic},             {"ulnone", Word::UnderlineNone}, {"fs", Word::FontSize},
-        {"cf", Word::Foreground},        {"plain", Word::Plain},     {"uc", Word::UnicodeSkip},
-        {"u", Word::Unicode},            {"red", Word::Red},         {"green", Word::Green},
-        {"blue", Word::Blue},            {"ansi", Word::Ansi},       {"mac", Word::Mac},
-        {"pc", Word::Pc},                {"pca", Word::Pca},         {"ansicpg", Word::AnsiCodePage},
+        {"colortbl", Word::ColourTable},
+        {"bin", Word::Bin},
+        {"b", Word::Bold},
+        {"i", Word::Italic},
+        {"ulnone", Word::UnderlineNone},
+        {"fs", Word::FontSize},
+        {"cf", Word::Foreground},
+        {"plain", Word::Plain},
+        {"uc", Word::UnicodeSkip},
+        {"u", Word::Unicode},
+        {"red", Word::Red},
+        {"green", Word::Green},
+        {"blue", Word::Blue},
+        {"ansi", Word::Ansi},
+        {"mac", Word::Mac},
+        {"pc", Word::Pc},
+        {"pca", Word::Pca},
+        {"ansicpg", Word::AnsiCodePage},
     };
     for (const auto& r : rest) w[r.first] = {r.second};
     return w;
@@ -130,8 +146,8 @@ class CodePage {
     if (codePage != 1252 && Open(codePage)) {
       // Double-byte code pages and UTF-8 read whole sequences; the others are
       // one byte per character and get a table.
-      const bool multiByte = codePage == 932 || codePage == 936 || codePage == 949 ||
-                             codePage == 950 || codePage == 65001;
+      const bool multiByte =
+          codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 || codePage == 65001;
       if (multiByte) return;
       for (int b = 0; b < 256; ++b) {
         std::wstring one;
@@ -213,7 +229,12 @@ class CodePage {
 
 class Reader {
  public:
-  Reader(const unsigned char* begin, const unsigned char* end) : p(begin), end(end) {}
+  Reader(const unsigned char* begin, const unsigned char* end, std::size_t maxText)
+      : p(begin), end(end), maxText(maxText) {
+    // Rarely more bytes of text than of input: mostly one allocation, and no
+    // copies as it grows.
+    doc.text.reserve(std::min(std::size_t(end - begin), 4 * maxText));
+  }
 
   RtfDocument Read() {
     while (p < end && !done) {
@@ -239,6 +260,8 @@ class Reader {
     }
     FlushBytes();
     FlushSurrogate();
+    // Most of the input was markup: give back what the text did not use.
+    if (doc.text.size() < doc.text.capacity() / 2) doc.text.shrink_to_fit();
     return std::move(doc);
   }
 
@@ -308,7 +331,7 @@ class Reader {
     FlushSurrogate();
     std::size_t n = std::size_t(p - s);
     if (!Room(n)) return;
-    doc.text.append(s, s + n);
+    doc.text.append(reinterpret_cast<const char*>(s), n);
     Note(n);
   }
 
@@ -399,7 +422,9 @@ class Reader {
       case Word::Underline: state.style.underline = on; break;
       case Word::UnderlineNone: state.style.underline = false; break;
       case Word::FontSize:
-        state.style.halfPoints = !hasParam ? 24 : param <= 0 ? 0 : int(std::min(param, kMaxHalfPoints));
+        state.style.halfPoints = std::uint16_t(!hasParam    ? 24
+                                               : param <= 0 ? 0
+                                                            : std::min(param, kMaxHalfPoints));
         break;
       case Word::Foreground: SetForeground(hasParam ? param : 0); break;
       case Word::Plain: state.style = RtfStyle(); break;
@@ -502,7 +527,7 @@ class Reader {
     FlushSurrogate();
     std::size_t n = decoded.size();
     if (!Room(n)) return;
-    doc.text.append(decoded, 0, n);
+    for (std::size_t i = 0; i < n; ++i) platform::AppendUtf8(doc.text, decoded[i]);
     Note(n);
   }
 
@@ -516,13 +541,13 @@ class Reader {
     std::size_t n = 1;
     if (high != 0) FlushSurrogate();
     if (!Room(n)) return;
-    doc.text.push_back(static_cast<wchar_t>(c));
+    platform::AppendUtf8(doc.text, c);
     Note(1);
   }
 
   // Cuts n to what the cap leaves; at the cap the reading ends.
   bool Room(std::size_t& n) {
-    const std::size_t left = kRtfMaxText - doc.text.size();
+    const std::size_t left = maxText - chars;
     if (n > left) {
       n = left;
       doc.truncated = true;
@@ -533,31 +558,48 @@ class Reader {
 
   // The last n characters were added in the current style.
   void Note(std::size_t n) {
-    if (!doc.runs.empty() && doc.runs.back().style == state.style) {
-      doc.runs.back().length += n;
+    chars += n;
+    const std::uint32_t style = StyleIndex();
+    if (!doc.runs.empty() && doc.runs.back().style == style) {
+      doc.runs.back().length += std::uint32_t(n);
       return;
     }
     RtfRun run;
-    run.start = doc.text.size() - n;
-    run.length = n;
-    run.style = state.style;
+    run.start = std::uint32_t(chars - n);
+    run.length = std::uint32_t(n);
+    run.style = style;
     doc.runs.push_back(run);
+  }
+
+  std::uint32_t StyleIndex() {
+    const std::uint64_t key = state.style.Key();
+    if (key == lastKey) return lastIndex;
+    const auto found = styleIndex.emplace(key, std::uint32_t(doc.styles.size()));
+    if (found.second) doc.styles.push_back(state.style);
+    lastKey = key;
+    lastIndex = found.first->second;
+    return lastIndex;
   }
 
   const unsigned char* p;
   const unsigned char* const end;
+  const std::size_t maxText;
   bool done = false;
   bool groupStart = false;
+  std::size_t chars = 0;  // in the text so far
   State state;
   std::vector<State> stack;
   std::size_t overflow = 0;
-  long toSkip = 0;      // fallback characters still to skip after \u
-  char32_t high = 0;    // a high surrogate waiting for its low half
-  std::string bytes;    // \'hh bytes not decoded yet
+  long toSkip = 0;    // fallback characters still to skip after \u
+  char32_t high = 0;  // a high surrogate waiting for its low half
+  std::string bytes;  // \'hh bytes not decoded yet
   std::wstring decoded;
   CodePage codePage;
   std::vector<TableColour> colours;
   TableColour pending;
+  std::unordered_map<std::uint64_t, std::uint32_t> styleIndex;
+  std::uint64_t lastKey = ~std::uint64_t(0);
+  std::uint32_t lastIndex = 0;
   RtfDocument doc;
 };
 
@@ -567,26 +609,31 @@ bool HasRtfSignature(const char* data, std::size_t size) {
   return data != nullptr && size >= 5 && std::memcmp(data, "{\\rtf", 5) == 0;
 }
 
-RtfDocument ReadRtf(const char* data, std::size_t size) {
+RtfDocument ReadRtf(const char* data, std::size_t size, std::size_t maxText) {
   if (data == nullptr) return RtfDocument();
+  maxText = std::min<std::size_t>(maxText, UINT32_MAX);
   if (const void* nul = std::memchr(data, 0, size)) size = std::size_t(static_cast<const char*>(nul) - data);
   if (HasRtfSignature(data, size)) {
     const auto* begin = reinterpret_cast<const unsigned char*>(data);
-    return Reader(begin, begin + size).Read();
+    return Reader(begin, begin + size, maxText).Read();
   }
   // Enough bytes for one character more than is kept, whatever their
   // lengths: a sequence cut at the end never shows.
-  const int n = static_cast<int>(std::min<std::size_t>(size, 4 * kRtfMaxText + 4));
+  const std::size_t bytes = std::min({size, 4 * std::min(maxText, size) + 4, std::size_t(INT_MAX)});
+  const int n = static_cast<int>(bytes);
+  std::wstring wide(std::size_t(std::max(MultiByteToWideChar(CP_UTF8, 0, data, n, nullptr, 0), 0)), L'\0');
+  if (!wide.empty()) MultiByteToWideChar(CP_UTF8, 0, data, n, &wide[0], int(wide.size()));
   RtfDocument doc;
-  const int length = MultiByteToWideChar(CP_UTF8, 0, data, n, nullptr, 0);
-  doc.text.resize(std::size_t(std::max(length, 0)));
-  if (length > 0) MultiByteToWideChar(CP_UTF8, 0, data, n, &doc.text[0], length);
-  doc.truncated = doc.text.size() > kRtfMaxText || size > std::size_t(n);
-  if (doc.text.size() > kRtfMaxText) doc.text.resize(kRtfMaxText);
-  if (!doc.text.empty()) {
+  doc.truncated = wide.size() > maxText || size > bytes;
+  if (wide.size() > maxText) wide.resize(maxText);
+  // Invalid sequences became U+FFFD; written again, the text is valid UTF-8.
+  doc.text.reserve(bytes);
+  for (wchar_t c : wide) platform::AppendUtf8(doc.text, char32_t(c));
+  if (!wide.empty()) {
     RtfRun run;
-    run.length = doc.text.size();
+    run.length = std::uint32_t(wide.size());
     doc.runs.push_back(run);
+    doc.styles.push_back(RtfStyle());
   }
   return doc;
 }

@@ -17,6 +17,9 @@ TextItemView::TextItemView(wxWindow* parent)
 
 void TextItemView::UpdateView(pq::Item* item) {
   const auto* text = dynamic_cast<const pq::TextItem*>(item);
-  // ChangeValue: showing a record is no edit, and sends no text event.
+  // Frozen, the control takes a long text without laying it out as it
+  // arrives. ChangeValue: showing a record is no edit and sends no event.
+  Freeze();
   ChangeValue(text != nullptr ? cmn::wx::FromStdString(text->GetText()) : wxString());
+  Thaw();
 }

@@ -1,12 +1,12 @@
 #include "recordviewer.h"
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <boost/make_shared.hpp>
+#include <gtest/gtest.h>
+#include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/image.h>
 
@@ -72,7 +72,8 @@ struct Viewer : ::testing::Test {
 
   std::vector<std::string> Titles() const {
     std::vector<std::string> out;
-    for (std::size_t i = 0; i < viewer->GetPageCount(); ++i) out.push_back(viewer->GetPageText(i).utf8_string());
+    for (std::size_t i = 0; i < viewer->GetPageCount(); ++i)
+      out.push_back(viewer->GetPageText(i).utf8_string());
     return out;
   }
   template <class View>
@@ -117,12 +118,19 @@ struct PageCase {
 const PageCase kPageCases[] = {
     {"TextOnly", {T}, -1, {"Plain Text"}, "Plain Text"},
     {"HtmlHasNoPage", {T | R | H}, -1, {"Plain Text", "Rich Text Format (RTF)"}, "Plain Text"},
-    {"AllThreeInTypeOrder", {T | R | B}, -1, {"Plain Text", "Rich Text Format (RTF)", "Bitmap Picture"}, "Plain Text"},
+    {"AllThreeInTypeOrder",
+     {T | R | B},
+     -1,
+     {"Plain Text", "Rich Text Format (RTF)", "Bitmap Picture"},
+     "Plain Text"},
     {"NoTextItem", {R | B}, -1, {"Rich Text Format (RTF)", "Bitmap Picture"}, "Rich Text Format (RTF)"},
     {"ToBitmapOnlyKeepsTheBitmapPage", {T | R | B, B}, 2, {"Bitmap Picture"}, "Bitmap Picture"},
     {"SeveralPagesInARowGo", {T | R | B, T}, 0, {"Plain Text"}, "Plain Text"},
     {"TextInsertedBeforeBitmap", {B, T | B}, 0, {"Plain Text", "Bitmap Picture"}, "Bitmap Picture"},
-    {"MiddlePageInserted", {T | B, T | R | B}, 1, {"Plain Text", "Rich Text Format (RTF)", "Bitmap Picture"},
+    {"MiddlePageInserted",
+     {T | B, T | R | B},
+     1,
+     {"Plain Text", "Rich Text Format (RTF)", "Bitmap Picture"},
      "Bitmap Picture"},
     {"MiddlePageRemoved", {T | R | B, T | B}, 2, {"Plain Text", "Bitmap Picture"}, "Bitmap Picture"},
     {"NoPageInCommon", {T, R | B}, 0, {"Rich Text Format (RTF)", "Bitmap Picture"}, "Rich Text Format (RTF)"},
@@ -141,7 +149,8 @@ TEST_P(ViewerPages, StandInTypeOrderAndPagesThatStayKeepTheirPlace) {
   }
   EXPECT_EQ(Titles(), c.titles);
   const int selection = viewer->GetSelection();
-  EXPECT_EQ(selection == wxNOT_FOUND ? "" : viewer->GetPageText(std::size_t(selection)).utf8_string(), c.selected);
+  EXPECT_EQ(selection == wxNOT_FOUND ? "" : viewer->GetPageText(std::size_t(selection)).utf8_string(),
+            c.selected);
 
   // Every page shows the last record's item; views without a page are hidden
   // and hold none.
@@ -153,7 +162,8 @@ TEST_P(ViewerPages, StandInTypeOrderAndPagesThatStayKeepTheirPlace) {
     }
     if (auto* text = dynamic_cast<TextItemView*>(window)) {
       EXPECT_EQ(isPage, (last & T) != 0);
-      EXPECT_EQ(text->GetValue(), isPage ? wxString("text " + std::to_string(c.shown.size() - 1)) : wxString());
+      EXPECT_EQ(text->GetValue(),
+                isPage ? wxString("text " + std::to_string(c.shown.size() - 1)) : wxString());
       EXPECT_EQ(text->GetItem() != nullptr, isPage);
     } else if (auto* rtf = dynamic_cast<RtfItemView*>(window)) {
       EXPECT_EQ(isPage, (last & R) != 0);
@@ -162,7 +172,7 @@ TEST_P(ViewerPages, StandInTypeOrderAndPagesThatStayKeepTheirPlace) {
       EXPECT_EQ(isPage, (last & B) != 0);
       EXPECT_EQ(bitmap->GetItem() != nullptr, isPage);
       if (isPage) {
-        EXPECT_EQ(bitmap->GetShownBitmap().GetWidth(), 30 + 20 * int(c.shown.size() - 1));
+        EXPECT_EQ(bitmap->GetItem()->GetWidth(), 30 + 20 * int(c.shown.size() - 1));
       }
     }
   }
@@ -199,7 +209,6 @@ TEST_F(Viewer, NoRecordClearsThePagesAndTheViewsLetGo) {
   EXPECT_EQ(Find<TextItemView>()->GetItem(), nullptr);
   EXPECT_EQ(Find<RtfItemView>()->GetItem(), nullptr);
   EXPECT_EQ(Find<BitmapItemView>()->GetItem(), nullptr);
-  EXPECT_FALSE(Find<BitmapItemView>()->GetShownBitmap().IsOk());
   // And showing something again brings the pages back.
   viewer->ShowRecord(MakeRecord(R), &list);
   EXPECT_EQ(Titles(), std::vector<std::string>{"Rich Text Format (RTF)"});
@@ -270,6 +279,51 @@ TEST_F(Viewer, ANewBitmapScrollsToTheTopLeft) {
   ASSERT_NE(view->GetViewStart(), wxPoint(0, 0));
   viewer->ShowRecord(MakeRecord(B, "", wxSize(2000, 1500)), &list);
   EXPECT_EQ(view->GetViewStart(), wxPoint(0, 0));
+}
+
+// What the view draws on black, read back from a memory bitmap.
+wxImage Drawn(BitmapItemView* view) {
+  wxBitmap canvas(view->GetClientSize());
+  {
+    wxMemoryDC dc(canvas);
+    dc.SetBackground(*wxBLACK_BRUSH);
+    dc.Clear();
+    view->DoPrepareDC(dc);
+    view->OnDraw(dc);
+  }
+  return canvas.ConvertToImage();
+}
+
+wxColour At(const wxImage& image, int x, int y) {
+  return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+}
+
+TEST_F(Viewer, BitmapPageDrawsThePartInView) {
+  frame->SetClientSize(200, 150);
+  // Red counts the column, green the row.
+  wxImage image(600, 400);
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 600; ++x) image.SetRGB(x, y, (unsigned char)(x / 3), (unsigned char)(y / 2), 7);
+  auto* d = new pq::DataObject;
+  auto* item = new pq::BitmapItem;
+  item->SetImage(image);
+  d->Items().push_back(item);
+  auto record = boost::make_shared<pq::Record>();
+  ASSERT_TRUE(record->SetItems(*d));
+  d->Release();
+  viewer->ShowRecord(record, &list);
+  DispatchPending();
+  BitmapItemView* view = Find<BitmapItemView>();
+  ASSERT_GT(view->GetClientSize().x, 0);
+  EXPECT_EQ(At(Drawn(view), 0, 0), wxColour(0, 0, 7));
+  view->Scroll(3, 2);  // 60 and 40 pixels
+  EXPECT_EQ(At(Drawn(view), 0, 0), wxColour(20, 20, 7));
+  EXPECT_EQ(At(Drawn(view), 30, 10), wxColour(30, 25, 7));
+  // Beside the picture nothing is drawn.
+  viewer->ShowRecord(MakeRecord(B, "", wxSize(1, 1)), &list);
+  const wxImage small = Drawn(view);
+  EXPECT_EQ(At(small, 0, 0), wxColour(200, 40, 40));
+  EXPECT_EQ(At(small, 5, 5), *wxBLACK);
 }
 
 TEST_F(Viewer, TextPageShowsUtf8Text) {

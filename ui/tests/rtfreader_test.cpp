@@ -1,51 +1,62 @@
 #include "rtfreader.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <wx/string.h>
 
 namespace {
 
 // The runs as "[flags]text" pieces: b, i, u, the size in half points (s24)
 // and the colour (#rrggbb); "[]" is the control's own style.
+std::wstring Wide(const RtfDocument& doc) {
+  return wxString::FromUTF8(doc.text.data(), doc.text.size()).ToStdWstring();
+}
+
 std::string Describe(const RtfDocument& doc) {
+  const std::wstring text = Wide(doc);
   std::string out;
-  for (const RtfRun& run : doc.runs) {
+  for (const RtfRun& r : doc.runs) {
+    const RtfStyle& style = doc.styles.at(r.style);
     std::string flags;
     const auto add = [&flags](const std::string& f) { flags += (flags.empty() ? "" : " ") + f; };
-    if (run.style.bold) add("b");
-    if (run.style.italic) add("i");
-    if (run.style.underline) add("u");
-    if (run.style.halfPoints) add("s" + std::to_string(run.style.halfPoints));
-    if (run.style.coloured) {
+    if (style.bold) add("b");
+    if (style.italic) add("i");
+    if (style.underline) add("u");
+    if (style.halfPoints) add("s" + std::to_string(style.halfPoints));
+    if (style.coloured) {
       char hex[8];
-      std::snprintf(hex, sizeof hex, "#%02x%02x%02x", run.style.colour.red, run.style.colour.green,
-                    run.style.colour.blue);
+      std::snprintf(hex, sizeof hex, "#%02x%02x%02x", style.colour.red, style.colour.green,
+                    style.colour.blue);
       add(hex);
     }
-    out += "[" + flags + "]" + wxString(doc.text.substr(run.start, run.length)).utf8_string();
+    out += "[" + flags + "]" + wxString(text.substr(r.start, r.length)).utf8_string();
   }
   return out;
 }
 
 // What every document must satisfy for the view to apply it.
 void ExpectWellFormed(const RtfDocument& doc) {
+  const std::wstring text = Wide(doc);
+  // Valid UTF-8: it comes back unchanged from the wide form.
+  EXPECT_EQ(wxString(text).utf8_string(), doc.text);
   std::size_t at = 0;
   for (std::size_t i = 0; i < doc.runs.size(); ++i) {
     const RtfRun& run = doc.runs[i];
     EXPECT_EQ(run.start, at) << "run " << i;
     EXPECT_GT(run.length, 0u) << "run " << i;
+    ASSERT_LT(run.style, doc.styles.size()) << "run " << i;
     if (i > 0) {
       EXPECT_NE(run.style, doc.runs[i - 1].style) << "run " << i;
     }
     at += run.length;
   }
-  EXPECT_EQ(at, doc.text.size());
-  EXPECT_LE(doc.text.size(), kRtfMaxText);
-  for (wchar_t c : doc.text) {
+  EXPECT_EQ(at, text.size());
+  for (std::size_t i = 0; i < doc.styles.size(); ++i)
+    for (std::size_t j = i + 1; j < doc.styles.size(); ++j) EXPECT_NE(doc.styles[i], doc.styles[j]);
+  EXPECT_LE(text.size(), kRtfMaxText);
+  for (wchar_t c : text) {
     EXPECT_TRUE(c >= 0x20 || c == L'\n' || c == L'\t') << "control character " << int(c);
     EXPECT_FALSE(c >= 0xD800 && c < 0xE000) << "surrogate " << int(c);
   }
@@ -75,8 +86,7 @@ TEST_P(RtfReaderDocuments, ShowsTextAndStyles) {
 const Case kDocuments[] = {
     {"Plain", R"({\rtf1\ansi\deff0 Hello, world.})", "[]Hello, world."},
     {"LineBreaksInTheSourceAreNotText", "{\\rtf1 a\r\nb\nc}", "[]abc"},
-    {"Bold_Italic_Underline",
-     R"({\rtf1 a{\b b}{\i i}{\ul u\ulnone n}\uldb d\ul0 e\b x\b0 y})",
+    {"Bold_Italic_Underline", R"({\rtf1 a{\b b}{\i i}{\ul u\ulnone n}\uldb d\ul0 e\b x\b0 y})",
      "[]a[b]b[i]i[u]u[]n[u]d[]e[b]x[]y"},
     {"SizeAndColours",
      R"({\rtf1{\colortbl;\red255\green0\blue0;\red0\green0\blue255;}\fs40 big\cf1 red\cf2 blue\cf0 auto\plain plain\cf9 nine})",
@@ -85,18 +95,28 @@ const Case kDocuments[] = {
     {"FontSizeBounds", R"({\rtf1\fs a\fs0 b\fs-4 c\fs99999 d})", "[s24]a[]bc[s3276]d"},
     {"Paragraphs", "{\\rtf1 one\\par two\\line three\\tab four\\cell five\\row\\\nsix\\par}",
      "[]one\ntwo\nthree\tfour\tfive\n\nsix\n"},
-    {"EscapedSymbols", R"({\rtf1 \{x\}\\ a\~b\_c\-d\:e})", "[]{x}\\ a\xC2\xA0" "b\xE2\x80\x91" "cde"},
+    {"EscapedSymbols", R"({\rtf1 \{x\}\\ a\~b\_c\-d\:e})",
+     "[]{x}\\ a\xC2\xA0"
+     "b\xE2\x80\x91"
+     "cde"},
     {"NamedCharacters", R"({\rtf1 \emdash\endash\bullet\lquote\rquote\ldblquote\rdblquote})",
      "[]\xE2\x80\x94\xE2\x80\x93\xE2\x80\xA2\xE2\x80\x98\xE2\x80\x99\xE2\x80\x9C\xE2\x80\x9D"},
     {"UnknownWordsShowNothing", R"({\rtf1\foo12 a\qc\sa120 b\ltrch c})", "[]abc"},
     {"UnicodeWithFallback", R"({\rtf1 caf\u233?s \uc2\u8364xx! \uc0\u916 .})",
      "[]caf\xC3\xA9s \xE2\x82\xAC! \xCE\x94."},
-    {"UnicodeFallbackIsAByte", R"({\rtf1\uc1\u8364\'80x})", "[]\xE2\x82\xAC" "x"},
-    {"UnicodeFallbackEndsWithTheGroup", R"({\rtf1{\uc3\u916 a}bc})", "[]\xCE\x94" "bc"},
+    {"UnicodeFallbackIsAByte", R"({\rtf1\uc1\u8364\'80x})",
+     "[]\xE2\x82\xAC"
+     "x"},
+    {"UnicodeFallbackEndsWithTheGroup", R"({\rtf1{\uc3\u916 a}bc})",
+     "[]\xCE\x94"
+     "bc"},
     {"UnicodeSurrogatePair", R"({\rtf1\uc0\u-10179\u-8704 z})", "[]\xF0\x9F\x98\x80z"},
     {"UnicodeLoneSurrogate", R"({\rtf1\uc0\u-10179 x\u-8704 y})", "[]\xEF\xBF\xBDx\xEF\xBF\xBDy"},
-    {"UnicodeControlAndOutOfRange", R"({\rtf1\uc0 a\u0 b\u7 c\u9999999 d})", "[]abc\xEF\xBF\xBD" "d"},
-    {"CodePage1252", R"({\rtf1\ansi\ansicpg1252 caf\'e9 \'80\'81})", "[]caf\xC3\xA9 \xE2\x82\xAC\xEF\xBF\xBD"},
+    {"UnicodeControlAndOutOfRange", R"({\rtf1\uc0 a\u0 b\u7 c\u9999999 d})",
+     "[]abc\xEF\xBF\xBD"
+     "d"},
+    {"CodePage1252", R"({\rtf1\ansi\ansicpg1252 caf\'e9 \'80\'81})",
+     "[]caf\xC3\xA9 \xE2\x82\xAC\xEF\xBF\xBD"},
     {"CodePage1251", R"({\rtf1\ansi\ansicpg1251 \'cf\'f0\'e8})", "[]\xD0\x9F\xD1\x80\xD0\xB8"},
     {"CodePage932TwoBytes", R"({\rtf1\ansi\ansicpg932 \'82\'a0!})", "[]\xE3\x81\x82!"},
     {"CodePage932CutSequence", R"({\rtf1\ansi\ansicpg932 \'82 x})", "[]\xEF\xBF\xBD x"},
@@ -125,7 +145,11 @@ const Case kDocuments[] = {
     {"DeepNestingKeepsTheOuterStates", "{\\rtf1 a" + Nested(100000, "\\b x") + " y}", "[]a[b]x[] y"},
     {"DeepNestingInASkippedGroup", "{\\rtf1{\\*\\x" + Nested(50000, "hidden") + "}z}", "[]z"},
     {"NotRtfIsUtf8Text", "plain caf\xC3\xA9", "[]plain caf\xC3\xA9"},
-    {"NotRtfWithBadUtf8", "a\xFF" "b", "[]a\xEF\xBF\xBD" "b"},
+    {"NotRtfWithBadUtf8",
+     "a\xFF"
+     "b",
+     "[]a\xEF\xBF\xBD"
+     "b"},
     {"Empty", "", ""},
 };
 
@@ -138,7 +162,7 @@ TEST(RtfReader, StopsAtTheFirstNul) {
   const std::string plain("ab\0cd", 5);
   EXPECT_EQ(Describe(Read(plain)), "[]ab");
   // A NUL before the signature ends: no RTF at all.
-  EXPECT_EQ(Read(std::string("{\\r\0tf1 x}", 10)).text, L"{\\r");
+  EXPECT_EQ(Read(std::string("{\\r\0tf1 x}", 10)).text, "{\\r");
 }
 
 TEST(RtfReader, CutsTheTextAtTheCap) {
@@ -146,13 +170,22 @@ TEST(RtfReader, CutsTheTextAtTheCap) {
        {"{\\rtf1 " + std::string(kRtfMaxText + 10, 'a') + "}", std::string(kRtfMaxText + 10, 'a'),
         "{\\rtf1 " + std::string(kRtfMaxText - 1, 'a') + "\\uc0\\u8364\\u8364\\u8364 }"}) {
     const RtfDocument read = Read(doc);
-    EXPECT_EQ(read.text.size(), kRtfMaxText);
+    EXPECT_EQ(Wide(read).size(), kRtfMaxText);
     EXPECT_TRUE(read.truncated);
     ExpectWellFormed(read);
   }
   const RtfDocument exact = Read("{\\rtf1 " + std::string(kRtfMaxText, 'a') + "}");
-  EXPECT_EQ(exact.text.size(), kRtfMaxText);
+  EXPECT_EQ(Wide(exact).size(), kRtfMaxText);
   EXPECT_FALSE(exact.truncated);
+  // A cap of the caller's own, counted in characters, not bytes.
+  const std::string euros = "{\\rtf1\\uc0\\u8364\\u8364\\u8364 }";
+  const RtfDocument two = ReadRtf(euros.data(), euros.size(), 2);
+  EXPECT_EQ(Describe(two), "[]\xE2\x82\xAC\xE2\x82\xAC");
+  EXPECT_TRUE(two.truncated);
+  const std::string plain = "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";
+  EXPECT_EQ(Describe(ReadRtf(plain.data(), plain.size(), 2)), "[]\xE2\x82\xAC\xE2\x82\xAC");
+  EXPECT_TRUE(ReadRtf(plain.data(), plain.size(), 2).truncated);
+  EXPECT_FALSE(ReadRtf(plain.data(), plain.size(), 3).truncated);
 }
 
 TEST(RtfReader, KeepsAtMostTheCappedNumberOfColours) {
