@@ -7,6 +7,7 @@
 
 #include "pq/item.h"
 #include "rtfreader.h"
+#include "textitemview.h"
 
 namespace {
 ItemViewTypeImpl<RtfItemView, pq::RtfItem> rtfViewType;
@@ -43,28 +44,25 @@ void RtfItemView::UpdateView(pq::Item* item) {
 }
 
 void RtfItemView::ShowDocument(const RtfDocument& doc) {
-  Freeze();
-  // A new value drops the styles of the last one with its text.
   wxString text = wxString::FromUTF8(doc.text.data(), doc.text.size());
   // A cut text says so on a line of its own.
   if (doc.truncated) text += L"\n\u2026";
-  ChangeValue(text);
-  // From the end: GTK's text buffer styles a range much faster when no styled
-  // range stands before it (front to back, the cost grows with their number).
-  // A document has few styles, but a hostile one may have one per run: the
-  // attributes made for them are kept only while there are few.
-  const wxFont base = GetFont();
-  std::unordered_map<std::uint32_t, wxTextAttr> attrs;
-  for (auto run = doc.runs.rbegin(); run != doc.runs.rend(); ++run) {
-    const RtfStyle& style = doc.styles[run->style];
-    if (style.IsDefault()) continue;
-    auto found = attrs.find(run->style);
-    if (found == attrs.end()) {
-      if (attrs.size() >= 64) attrs.clear();
-      found = attrs.emplace(run->style, ToAttr(style, base)).first;
+  SetViewText(*this, text, [this, &doc] {
+    // From the end: GTK's text buffer styles a range much faster when no
+    // styled range stands before it (front to back, the cost grows with their
+    // number). A document has few styles, but a hostile one may have one per
+    // run: the attributes made for them are kept only while there are few.
+    const wxFont base = GetFont();
+    std::unordered_map<std::uint32_t, wxTextAttr> attrs;
+    for (auto run = doc.runs.rbegin(); run != doc.runs.rend(); ++run) {
+      const RtfStyle& style = doc.styles[run->style];
+      if (style.IsDefault()) continue;
+      auto found = attrs.find(run->style);
+      if (found == attrs.end()) {
+        if (attrs.size() >= 64) attrs.clear();
+        found = attrs.emplace(run->style, ToAttr(style, base)).first;
+      }
+      SetStyle(static_cast<long>(run->start), static_cast<long>(run->start + run->length), found->second);
     }
-    SetStyle(static_cast<long>(run->start), static_cast<long>(run->start + run->length), found->second);
-  }
-  ShowPosition(0);
-  Thaw();
+  });
 }

@@ -17,9 +17,20 @@ TextItemView::TextItemView(wxWindow* parent)
 
 void TextItemView::UpdateView(pq::Item* item) {
   const auto* text = dynamic_cast<const pq::TextItem*>(item);
-  // Frozen, the control takes a long text without laying it out as it
-  // arrives. ChangeValue: showing a record is no edit and sends no event.
-  Freeze();
-  ChangeValue(text != nullptr ? cmn::wx::FromStdString(text->GetText()) : wxString());
-  Thaw();
+  SetViewText(*this, text != nullptr ? cmn::wx::FromStdString(text->GetText()) : wxString());
+}
+
+void SetViewText(wxTextCtrl& control, const wxString& text, const std::function<void()>& style) {
+  control.Freeze();
+  // ChangeValue: showing a record is no edit and sends no event.
+  control.ChangeValue(text);
+  if (!text.empty()) {
+    wxTextAttr indent;
+    indent.SetLeftIndent(12);  // tenths of a millimetre
+    indent.SetRightIndent(12);
+    control.SetStyle(0, control.GetLastPosition(), indent);
+  }
+  if (style) style();
+  control.ShowPosition(0);
+  control.Thaw();
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The "Plain Text" page of the record viewer.
+#include <functional>
+
 #include <wx/textctrl.h>
 
 #include "itemview.h"
@@ -13,3 +15,9 @@ class TextItemView : public wxTextCtrl, public ItemViewBase<pq::TextItem> {
   explicit TextItemView(wxWindow* parent);
   void UpdateView(pq::Item* item) override;
 };
+
+// Puts `text` into a read-only text view, scrolled to its start and set in a
+// little from the page's edge. The control is frozen meanwhile (it takes a
+// long text without laying it out as it arrives); `style`, when given, runs
+// before it is thawed.
+void SetViewText(wxTextCtrl& control, const wxString& text, const std::function<void()>& style = {});

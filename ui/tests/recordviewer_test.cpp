@@ -6,6 +6,7 @@
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <wx/datetime.h>
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/image.h>
@@ -18,6 +19,7 @@
 #include "pq/itemtype.h"
 #include "pq/record.h"
 #include "rtfitemview.h"
+#include "rtfreader.h"
 #include "textitemview.h"
 
 namespace {
@@ -312,9 +314,13 @@ TEST_F(Viewer, BitmapPageDrawsThePartInView) {
   ASSERT_TRUE(record->SetItems(*d));
   d->Release();
   viewer->ShowRecord(record, &list);
-  DispatchPending();
   BitmapItemView* view = Find<BitmapItemView>();
-  ASSERT_GT(view->GetClientSize().x, 0);
+  // A window manager may take a moment to give the frame its size.
+  const wxDateTime deadline = wxDateTime::UNow() + wxTimeSpan::Seconds(10);
+  while ((view->GetClientSize().x < 60 || view->GetClientSize().y < 40) && wxDateTime::UNow() < deadline)
+    DispatchPending();
+  ASSERT_GE(view->GetClientSize().x, 60);
+  ASSERT_GE(view->GetClientSize().y, 40);
   EXPECT_EQ(At(Drawn(view), 0, 0), wxColour(0, 0, 7));
   view->Scroll(3, 2);  // 60 and 40 pixels
   EXPECT_EQ(At(Drawn(view), 0, 0), wxColour(20, 20, 7));
@@ -340,6 +346,21 @@ TEST_F(Viewer, RichTextPageShowsTheStyles) {
   ASSERT_TRUE(view->GetStyle(8, bold));
   EXPECT_NE(plain.GetFontWeight(), wxFONTWEIGHT_BOLD);
   EXPECT_EQ(bold.GetFontWeight(), wxFONTWEIGHT_BOLD);
+}
+
+TEST_F(Viewer, RichTextPageSaysWhenItsTextIsCut) {
+  const std::string rtf = "{\\rtf1 " + std::string(kRtfMaxText + 5, 'a') + "}";
+  auto* d = new pq::DataObject;
+  auto* item = new pq::RtfItem;
+  item->SetBlock(rtf.data(), rtf.size());
+  d->Items().push_back(item);
+  auto record = boost::make_shared<pq::Record>();
+  ASSERT_TRUE(record->SetItems(*d));
+  d->Release();
+  viewer->ShowRecord(record, &list);
+  const wxString shown = Find<RtfItemView>()->GetValue();
+  EXPECT_EQ(shown.length(), kRtfMaxText + 2);
+  EXPECT_TRUE(shown.EndsWith(L"a\n\u2026"));
 }
 
 TEST(ItemViewTypes, AViewKindWhoseItemTypeIsNotRegisteredComesLast) {
