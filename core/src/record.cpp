@@ -101,7 +101,9 @@ bool Record::LoadFromDataObject(IDataObject* clip) {
   Releaser<IEnumFORMATETC> formats;
   const HRESULT hr = clip->EnumFormatEtc(DATADIR_GET, formats.out());
   if (FAILED(hr) || !formats.get()) {
-    wxLogSysError(static_cast<long>(hr), "%s", _("Failed to retrieve the supported clipboard formats"));
+    // The toolkit's system-error text would read the code as an errno.
+    wxLogError("%s: error %s", _("Failed to retrieve the supported clipboard formats"),
+               platform::DescribeResult(hr));
   } else {
     FORMATETC fe{};
     while (formats.get()->Next(1, &fe, nullptr) == S_OK) {

@@ -4,13 +4,14 @@
 #include <boost/make_shared.hpp>
 #include <boost/serialization/shared_ptr.hpp>
 #include <gtest/gtest.h>
+#include <wx/log.h>
 #include <wx/mstream.h>
 
 #include "cmn/archive.h"
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
+#include "settings.h"
 #include "pq/record.h"
 #include "pq/tagid.h"
 
@@ -161,12 +162,9 @@ class RecordTest : public ::testing::Test {
   void SetUp() override {
     for (int id : {1001, 1002, 1003, 1004, 1008}) store.Set(id, true);
     for (int id : {1005, 1006, 1007}) store.Set(id, false);
-    previous = pq::GetOptionStore();
-    pq::SetOptionStore(&store);
   }
-  void TearDown() override { pq::SetOptionStore(previous); }
-  cmn::option<int> store;
-  cmn::option<int>* previous = nullptr;
+  testing_settings::ScopedSettings settings{testing_settings::kNoOptions};
+  cmn::option<int>& store = settings.options();
   pq::Record record;
 };
 
@@ -230,6 +228,34 @@ TEST_F(RecordTest, AClipWithoutFormatsOrWithoutAnEnumeratorRecordsNothing) {
   FakeClip broken({{CF_UNICODETEXT, Utf16("t")}});
   broken.failEnum = true;
   EXPECT_FALSE(record.LoadFromDataObject(&broken));
+}
+
+// Keeps what is logged while it is the toolkit's log target.
+class CollectedLog : public wxLog {
+ public:
+  CollectedLog() : previous_(wxLog::SetActiveTarget(this)) {}
+  ~CollectedLog() override { wxLog::SetActiveTarget(previous_); }
+  std::vector<std::pair<wxLogLevel, std::string>> lines;
+
+ protected:
+  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
+    lines.emplace_back(level, msg.utf8_string());
+  }
+
+ private:
+  wxLog* previous_;
+};
+
+TEST_F(RecordTest, AFailedEnumerationIsLoggedWithItsCodeInHexadecimal) {
+  FakeClip broken({{CF_UNICODETEXT, Utf16("t")}});
+  broken.failEnum = true;
+  CollectedLog log;
+  EXPECT_FALSE(record.LoadFromDataObject(&broken));
+  wxLog::FlushActive();
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0].first, wxLOG_Error);
+  EXPECT_EQ(log.lines[0].second,
+            "Failed to retrieve the supported clipboard formats: error 0x80004001 (not implemented)");
 }
 
 TEST_F(RecordTest, ABitmapOnlyClipIsNamedAfterItsType) {

@@ -171,8 +171,12 @@ class AppConfig {
   TrustedClientList trustedClients;
 };
 
-// The one settings record, installed by the application (or a test); the
-// option access of options.h goes to it. GetAppConfig throws
-// std::logic_error when none is installed.
+// The one settings record of the process: the application installs its own
+// at start-up, a test its own (null uninstalls). It is the only way any layer
+// reaches the settings; the option access of options.h goes to it.
 void SetAppConfig(AppConfig* config);
+// The installed record, or null when none is.
+AppConfig* FindAppConfig();
+// The installed record; throws std::logic_error when none is (for callers
+// that cannot go on without settings).
 AppConfig& GetAppConfig();

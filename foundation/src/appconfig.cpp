@@ -301,9 +301,19 @@ void AppConfig::SetDisplayWidthSource(std::function<int()> source) {
 
 void SetAppConfig(AppConfig* config) { g_config = config; }
 
+AppConfig* FindAppConfig() { return g_config; }
+
 AppConfig& GetAppConfig() {
   if (!g_config) throw std::logic_error("no settings record installed");
   return *g_config;
+}
+
+void AddOptionObserver(int id, cmn::option<int>::observer* o) {
+  if (g_config) g_config->AddOptionObserver(id, o);
+}
+
+void RemoveOptionObserver(int id, cmn::option<int>::observer* o) {
+  if (g_config) g_config->options.RemoveObserver(id, o);
 }
 
 namespace {
@@ -322,7 +332,7 @@ struct SoleOption<wxString> {
 template <class T>
 bool GetOption(int id, T& out, const T& def) {
   T value = def;
-  if (GetAppConfig().options.Get(id, value)) {
+  if (g_config && g_config->options.Get(id, value)) {
     out = value;
     return true;
   }
@@ -339,7 +349,7 @@ T OptionValue(int id, const T& def) {
 
 template <class T>
 void SetOption(int id, const T& v) {
-  GetAppConfig().options.Set(id, v);
+  if (g_config) g_config->options.Set(id, v);
 }
 
 template <class T>

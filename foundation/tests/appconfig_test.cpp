@@ -117,6 +117,32 @@ TEST_F(Config, FreshRecordHoldsEveryDefault) {
   EXPECT_TRUE(OptionValue<bool>(OPT_RECORDING, false));
 }
 
+// The settings file and other programs' files name options by number: each
+// name keeps its number, whatever default it shares with another.
+TEST(OptionIds, EachNameHasItsNumber) {
+#define PIN(name, id) {#name, name, id}
+  const struct {
+    const char* name;
+    int actual;
+    int expected;
+  } pins[] = {
+      PIN(OPT_POPUP_SHORTCUT, 0),       PIN(OPT_POPUP_SHORTCUT_CTRL, 1), PIN(OPT_POPUP_SHORTCUT_ALT, 2),
+      PIN(OPT_SHORTCUT_KEY, 3),         PIN(OPT_FLOATING_KEYS, 4),       PIN(OPT_FLOATING_KEYS_CTRL, 5),
+      PIN(OPT_FLOATING_KEYS_ALT, 6),    PIN(OPT_FLOATING_RECT, 7),       PIN(OPT_POPUP_SIZE, 8),
+      PIN(OPT_MENU_WINDOW_SIZE, 9),     PIN(OPT_MAIN_FRAME_RECT, 10),    PIN(OPT_FLOATING_TAB, 11),
+      PIN(OPT_POPUP_TAB, 12),           PIN(OPT_MENU_WINDOW_TAB, 13),    PIN(OPT_MAIN_FRAME_TAB, 14),
+      PIN(OPT_FLOATING_SHOWN, 15),      PIN(OPT_RECEIVE_ENABLED, 17),    PIN(OPT_RECORDING, 18),
+      PIN(OPT_AUTO_SEND, 19),           PIN(OPT_CHECK_VERSION, 20),      PIN(OPT_AUTO_START, 21),
+      PIN(OPT_RECEIVER_PORT, 22),       PIN(OPT_REJOIN_VIEWER, 23),      PIN(OPT_REJOIN_INTERVAL, 24),
+      PIN(OPT_POPUP_SHORTCUT_WIN, 25),  PIN(OPT_FLOATING_KEYS_WIN, 26),  PIN(OPT_NOTIFIED_VERSION, 29),
+      PIN(OPT_MULTIPASTE_INSERT, 30),   PIN(OPT_MULTIPASTE_TEXT, 31),    PIN(OPT_MULTIPASTE_AT_ONCE, 32),
+      PIN(OPT_FLOATING_HEIGHT, 33),     PIN(OPT_ALLOW_DUPLICATES, 34),   PIN(OPT_RECORD_FORMAT_BASE, 1000),
+      PIN(OPT_PASTE_EXCLUDE_BASE, 2000),
+  };
+#undef PIN
+  for (const auto& p : pins) EXPECT_EQ(p.actual, p.expected) << p.name;
+}
+
 TEST_F(Config, FloatingRectangleFollowsTheDisplayWidth) {
   AppConfig::SetDisplayWidthSource([] { return 1920; });
   AppConfig c;
@@ -157,8 +183,17 @@ TEST_F(Config, OptionAccessGoesToTheInstalledRecord) {
   EXPECT_FALSE(GetOption(OPT_RECORDING, b, true));
   EXPECT_TRUE(b);
 
+  // Without a record every reader gets its default and writes go nowhere.
   SetAppConfig(nullptr);
-  EXPECT_THROW(OptionValue<bool>(OPT_RECORDING, false), std::logic_error);
+  EXPECT_EQ(FindAppConfig(), nullptr);
+  EXPECT_TRUE(OptionValue<bool>(OPT_RECORDING, true));
+  SetOption(OPT_RECORDING, false);
+  EXPECT_FALSE(GetOption(OPT_RECORDING, b, true));
+  AddOptionObserver(OPT_RECORDING, nullptr);
+  RemoveOptionObserver(OPT_RECORDING, nullptr);
+  EXPECT_THROW(GetAppConfig(), std::logic_error);
+  SetAppConfig(config_.get());
+  EXPECT_EQ(config_->options.map[OPT_RECORDING].text, "yes") << "the write without a record reached it";
 }
 
 TEST_F(Config, ObserverEntryReadsAsNotFoundAndTheFirstSetNotifies) {

@@ -19,7 +19,6 @@
 #include "options.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
-#include "pq/options.h"
 #include "sessionend.h"
 #include "startup.h"
 
@@ -41,7 +40,6 @@ PastiqApp::~PastiqApp() {
   pq::Mgr::Get().SetHistory(nullptr);
   delete history;
   history = nullptr;
-  pq::SetOptionStore(nullptr);
   SetAppConfig(nullptr);
   delete config;
   config = nullptr;
@@ -72,7 +70,6 @@ bool PastiqApp::OnInit() {
   config = new AppConfig;
   config->Load();
   SetAppConfig(config);
-  pq::SetOptionStore(&config->options);
   // 4. The command line, after the settings: the "startup" rule reads them.
   if (!wxApp::OnInit()) return false;
 

@@ -28,8 +28,8 @@
 #include "platform/window.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
-#include "pq/options.h"
 #include "sessionend.h"
+#include "sim_app.h"
 #include "startup.h"
 
 namespace fs = std::filesystem;
@@ -75,7 +75,7 @@ TEST(StartUp, BuildsTheSettingsHistoryAndHiddenMainFrame) {
   PastiqApp& app = App();
   ASSERT_NE(app.GetConfig(), nullptr);
   EXPECT_EQ(&GetAppConfig(), app.GetConfig());
-  EXPECT_EQ(pq::GetOptionStore(), &app.GetConfig()->options);
+  EXPECT_EQ(FindAppConfig(), app.GetConfig());
   ASSERT_NE(app.GetHistory(), nullptr);
   ASSERT_NE(app.GetHistory()->GetMainList(), nullptr);
   EXPECT_EQ(app.GetHistory()->GetMainList()->GetName(), "Main");
@@ -116,20 +116,18 @@ TEST(StartUp, TheDeferredPartRunsOnceTheLoopDoes) {
 // Another application copies; the manager's capture is a message it posts
 // to itself, which only the main loop's drain of the queue delivers.
 TEST(GuiQueue, IsDrainedFromTheMainLoop) {
-  sim::ProcessSpec editorApp;
-  editorApp.exePath = L"/usr/bin/editor";
-  const DWORD pid = sim::CreateProcess(editorApp);
-  sim::WindowSpec spec;
-  spec.thread = sim::MainThread(pid);
-  const HWND editor = sim::AddWindow(spec);
+  const HWND editor = testing_sim::AddApp(L"/usr/bin/editor").frame;
   pq::RecordList& main = *App().GetHistory()->GetMainList();
   const unsigned before = main.GetCount();
+  // A text of its own each time: the same clip again would be a repeat.
+  static int run = 0;
+  const std::string text = "copied in the editor " + std::to_string(++run);
 
-  ASSERT_TRUE(sim::PutClipboard(editor, {sim::UnicodeText(L"copied in the editor")}));
+  ASSERT_TRUE(sim::PutClipboard(editor, {sim::UnicodeText(std::wstring(text.begin(), text.end()))}));
   EXPECT_EQ(main.GetCount(), before) << "captured before the loop ran";
   DispatchPending();
   ASSERT_EQ(main.GetCount(), before + 1);
-  EXPECT_EQ(main.GetRecord(0)->GetText(), "copied in the editor");
+  EXPECT_EQ(main.GetRecord(0)->GetText(), text);
   EXPECT_EQ(main.GetRecord(0)->GetApplication(), "/usr/bin/editor");
 }
 
@@ -207,10 +205,13 @@ struct SaveState : ::testing::Test {
   fs::path folder = AppConfig::GetFolder().utf8_string();
   fs::path settings = AppConfig::GetFilePath().utf8_string();
   fs::path history = pq::History::GetFilePath().utf8_string();
+  const wxRect frameRect = Frame().GetRect();
   void SetUp() override {
     fs::remove_all(settings);
     fs::remove_all(history);
   }
+  // The frame is the application's, shared with the other tests.
+  void TearDown() override { Frame().SetSize(frameRect); }
 };
 
 TEST_F(SaveState, StoresTheFrameAndWritesBothFiles) {

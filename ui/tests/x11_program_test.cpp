@@ -12,7 +12,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include "child.h"
+#include "child_process.h"
 #include "pq/history.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
@@ -21,6 +21,9 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_process::CatchesSignal;
+using testing_process::ChildProcess;
+using testing_process::WaitUntil;
 
 namespace {
 
@@ -62,6 +65,13 @@ std::pair<Window, long> TopLevelOfClass(const std::string& display, const std::s
   return found;
 }
 
+// A child on `display` (none when empty).
+ChildProcess::Options On(const std::string& display) {
+  ChildProcess::Options options;
+  options.display = display;
+  return options;
+}
+
 struct ProgramOnX11 : ::testing::Test {
   fs::path data = testing_sandbox::MakeTempDir("data");
   x11test::XServer server;
@@ -74,13 +84,9 @@ struct ProgramOnX11 : ::testing::Test {
 
   // Waits until the program has started up (its session-end handler is the
   // last thing it installs); false when it ended or took too long.
-  static bool WaitUntilRunning(x11test::Process& program) {
-    const auto end = std::chrono::steady_clock::now() + 20s;
-    while (!CatchesSignal(program.pid(), SIGTERM)) {
-      if (std::chrono::steady_clock::now() > end || !program.running()) return false;
-      std::this_thread::sleep_for(10ms);
-    }
-    return true;
+  static bool WaitUntilRunning(ChildProcess& program) {
+    return WaitUntil([&] { return CatchesSignal(program.pid(), SIGTERM) || !program.running(); }, 20s) &&
+           program.running();
   }
 };
 
@@ -90,13 +96,17 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
 
   const std::string text = "copied on a real display";
-  x11test::Process xclip =
-      x11test::Process::Run({kXclip, "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"},
-                            server.display(), &text);
+  ChildProcess::Options options = On(server.display());
+  options.input = text;
+  ChildProcess xclip({kXclip, "-verbose", "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"},
+                     options.WithStderr());
   ASSERT_GT(xclip.pid(), 0);
-  // The capture runs in the program's own loop; nothing outside it shows
-  // when it is done, so it gets a generous moment.
-  std::this_thread::sleep_for(4s);
+  // xclip counts the requests for its data (not those for its targets): once
+  // it waits for the second, the program has read the text. The program makes
+  // the record in the same turn of its loop, before it can see a signal.
+  ASSERT_TRUE(WaitUntil(
+      [&] { return xclip.Output().find("Waiting for selection request number 2") != std::string::npos; }, 20s))
+      << xclip.Output();
 
   ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
   const int status = program.Wait(15000);
@@ -125,9 +135,7 @@ TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
   std::pair<Window, long> frame{0, 0};
-  for (const auto end = std::chrono::steady_clock::now() + 10s;
-       !frame.first && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
-    frame = TopLevelOfClass(server.display(), "PastiqFrame");
+  WaitUntil([&] { return (frame = TopLevelOfClass(server.display(), "PastiqFrame")).first != 0; }, 10s);
   ASSERT_NE(frame.first, 0u);
   EXPECT_EQ(frame.second, program.pid());
   program.Stop();
@@ -135,31 +143,17 @@ TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
 
 TEST_F(ProgramOnX11, OnTheXDisplayItDoesNotSayItRunsOnTheSimulatedDesktop) {
   ASSERT_TRUE(server.Start(false)) << "Xvfb did not come up";
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display ? display : "";
-  setenv("DISPLAY", server.display().c_str(), 1);
-  Child program(PASTIQ_PROGRAM, {}, true);
-  if (saved.empty())
-    unsetenv("DISPLAY");
-  else
-    setenv("DISPLAY", saved.c_str(), 1);
-  ASSERT_GT(program.pid, 0);
-  const auto end = std::chrono::steady_clock::now() + 20s;
-  while (!CatchesSignal(program.pid, SIGTERM) && std::chrono::steady_clock::now() < end)
-    std::this_thread::sleep_for(10ms);
-  ASSERT_EQ(kill(program.pid, SIGTERM), 0);
+  ChildProcess program(PASTIQ_PROGRAM, {}, On(server.display()).WithStderr());
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
   const std::string said = program.ReadAll();
   EXPECT_NE(program.Wait(15s), -1);
   EXPECT_EQ(said.find("simulated desktop"), std::string::npos) << said;
 }
 
 TEST_F(ProgramOnX11, WithoutADisplayItEndsWithAClearMessage) {
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display ? display : "";
-  unsetenv("DISPLAY");
-  Child program(PASTIQ_PROGRAM, {}, true);
-  if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
-  ASSERT_GT(program.pid, 0);
+  ChildProcess program(PASTIQ_PROGRAM, {}, On("").WithStderr());
+  ASSERT_GT(program.pid(), 0);
   const std::string said = program.ReadAll();
   const int status = program.Wait(10s);
   ASSERT_NE(status, -1);
