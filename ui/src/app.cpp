@@ -4,18 +4,22 @@
 #include <string>
 
 #include <wx/cmdline.h>
+#include <wx/html/helpctrl.h>
 #include <wx/image.h>
 #include <wx/snglinst.h>
 #include <wx/socket.h>
 
 #include "appconfig.h"
 #include "appnotify.h"
+#include "aboutdlg.h"
 #include "appversion.h"
+#include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
+#include "manual.h"
 #include "options.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
@@ -28,11 +32,23 @@ PastiqApp::PastiqApp() {
   Bind(wxEVT_MENU, &PastiqApp::OnShowMainWindow, this, ID_SHOW_MAIN_WINDOW);
   Bind(wxEVT_MENU, &PastiqApp::OnToggleRecording, this, ID_TOGGLE_RECORDING);
   Bind(wxEVT_MENU, &PastiqApp::OnShowLog, this, ID_SHOW_LOG);
+  Bind(wxEVT_MENU, &PastiqApp::OnAbout, this, wxID_ABOUT);
+  Bind(wxEVT_MENU, &PastiqApp::OnManual, this, wxID_HELP_CONTENTS);
   // The commands whose targets are not built yet are bound with them: the
-  // manual (wxID_HELP_CONTENTS, the help controller), the about dialog
-  // (wxID_ABOUT), the options dialog (wxID_PREFERENCES) and the floating
-  // list's toggle with its check mark (ID_TOGGLE_FLOATING).
+  // options dialog (wxID_PREFERENCES) and the floating list's toggle with
+  // its check mark (ID_TOGGLE_FLOATING).
 }
+
+namespace {
+// The version file on the update server the build names; empty when it
+// names none (no check then).
+wxString VersionFileUrl() {
+  wxString server = PASTIQ_UPDATE_SERVER;
+  if (server.empty()) return server;
+  while (server.EndsWith("/")) server.RemoveLast();
+  return server + "/files/pastiq/version.txt";
+}
+}  // namespace
 
 PastiqApp::~PastiqApp() {
   // The network server goes first here, once there is one.
@@ -99,7 +115,8 @@ bool PastiqApp::OnInit() {
   mainFrame->Start();
   // 11. The application icons and the tray icon: with the image resources
   // and the taskbar icon.
-  // 12. The help controller: with the manual.
+  // 12. The help controller is made on the first Manual command
+  // (ShowManual), so a missing or broken manual never stops a start.
 
   // The session ends by signals here: save, then exit.
   if (!InstallSessionEndHandler([this] { SaveState(); }))
@@ -116,8 +133,11 @@ void PastiqApp::OnDeferredStartup() {
   if (deferredStartupDone) return;
   deferredStartupDone = true;
   wxSocketBase::Initialize();
-  // The version checker, reporting to the taskbar icon, and its first check
-  // when OPT_CHECK_VERSION is on: with the version checker.
+  // Its notices go to the taskbar icon, which plugs itself in as the handler
+  // (VersionChecker::SetHandler) once it exists; until then a check posts
+  // nothing.
+  versionChecker = new cmn::wx::VersionChecker(nullptr, VersionFileUrl(), "pastiq");
+  if (OptionValue<bool>(OPT_CHECK_VERSION, false)) versionChecker->Start();
 }
 
 void PastiqApp::SaveState() {
@@ -138,8 +158,15 @@ void PastiqApp::SaveState() {
 int PastiqApp::OnExit() {
   // 1.
   SaveState();
-  // 2. The taskbar icon and the help controller go here. 3. The network
-  // server shuts down here, waiting for running transfers.
+  // 2. The version checker goes before the taskbar icon that receives its
+  // notices: its destructor returns at once and leaves a check still
+  // running nobody to post to. Then the taskbar icon goes here, and the
+  // help controller (with its window).
+  delete versionChecker;
+  versionChecker = nullptr;
+  delete helpController;
+  helpController = nullptr;
+  // 3. The network server shuts down here, waiting for running transfers.
   // 4. The manager leaves the viewer chain, leaves its data on the clipboard
   // and removes the hooks, before the window it holds goes.
   pq::Mgr& mgr = pq::Mgr::Get();
@@ -154,8 +181,8 @@ int PastiqApp::OnExit() {
     mainFrame->Destroy();
     mainFrame = nullptr;
   }
-  // 10. The server's listening socket closes here; 11. the version checker
-  // and its threads end here.
+  // 10. The server's listening socket closes here. 11. The version checker
+  // went with step 2.
   // 12.
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   StopDesktop();
@@ -176,3 +203,7 @@ void PastiqApp::OnToggleRecording(wxCommandEvent&) {
 }
 
 void PastiqApp::OnShowLog(wxCommandEvent&) { ShowLogWindow(); }
+
+void PastiqApp::OnAbout(wxCommandEvent&) { ShowAboutDialog(mainFrame); }
+
+void PastiqApp::OnManual(wxCommandEvent&) { ShowManual(&helpController); }
