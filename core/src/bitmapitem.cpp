@@ -117,11 +117,10 @@ bool BitmapItem::Load(IDataObject* source) {
   return true;
 }
 
-wxImage BitmapItem::GetImage() const {
-  platform::BitmapPixels px;
-  if (m_bitmap == nullptr || !platform::ReadBitmapPixels(m_bitmap, &px) || px.width <= 0 ||
-      px.height <= 0)
-    return wxImage();
+namespace {
+
+wxImage ImageFromPixels(const platform::BitmapPixels& px) {
+  if (px.width <= 0 || px.height <= 0) return wxImage();
   wxImage image(px.width, px.height, false);
   if (!image.IsOk()) return wxImage();
   if (px.hasAlpha) image.SetAlpha();
@@ -136,6 +135,21 @@ wxImage BitmapItem::GetImage() const {
     if (alpha != nullptr) alpha[i] = static_cast<unsigned char>(v >> 24);
   }
   return image;
+}
+
+}  // namespace
+
+wxImage BitmapItem::GetImage() const {
+  platform::BitmapPixels px;
+  if (m_bitmap == nullptr || !platform::ReadBitmapPixels(m_bitmap, &px)) return wxImage();
+  return ImageFromPixels(px);
+}
+
+wxImage BitmapItem::GetImage(const wxRect& part) const {
+  platform::BitmapPixels px;
+  const RECT r{part.GetLeft(), part.GetTop(), part.GetRight() + 1, part.GetBottom() + 1};
+  if (m_bitmap == nullptr || !platform::ReadBitmapPixels(m_bitmap, r, &px)) return wxImage();
+  return ImageFromPixels(px);
 }
 
 bool BitmapItem::SetImage(const wxImage& source) {

@@ -286,3 +286,16 @@ TEST_F(BitmapItemTest, MaskColourBecomesTransparency) {
   EXPECT_FALSE(item.SetImage(wxImage()));
   EXPECT_TRUE(item.IsEmpty());
 }
+
+TEST_F(BitmapItemTest, APartOfThePictureAsAnImage) {
+  pq::BitmapItem item;
+  item.SetHandle(platform::CreateBitmapFromPixels(Pixels3x2()));
+  const wxImage part = item.GetImage(wxRect(1, 0, 5, 5));  // clipped to 2 x 2
+  ASSERT_TRUE(part.IsOk());
+  EXPECT_EQ(part.GetSize(), wxSize(2, 2));
+  EXPECT_EQ(part.GetGreen(0, 0), 255);  // the picture's (1, 0)
+  EXPECT_EQ(part.GetBlue(1, 0), 255);   // (2, 0)
+  EXPECT_EQ(part.GetRed(1, 1), 0x80);   // (2, 1)
+  EXPECT_FALSE(item.GetImage(wxRect(3, 0, 1, 1)).IsOk());
+  EXPECT_FALSE(pq::BitmapItem().GetImage(wxRect(0, 0, 1, 1)).IsOk());
+}

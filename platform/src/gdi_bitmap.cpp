@@ -585,6 +585,29 @@ bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* out) {
   return true;
 }
 
+bool ReadBitmapPixels(HBITMAP bitmap, const RECT& part, BitmapPixels* out) {
+  Bitmap* bm = Find(bitmap);
+  if (!bm || !out) return false;
+  const LONG left = std::max<LONG>(part.left, 0);
+  const LONG top = std::max<LONG>(part.top, 0);
+  const LONG right = std::min<LONG>(part.right, bm->width);
+  const LONG bottom = std::min<LONG>(part.bottom, bm->height);
+  if (left >= right || top >= bottom) return false;
+  out->width = right - left;
+  out->height = bottom - top;
+  out->hasAlpha = bm->hasAlpha;
+  try {
+    out->argb.resize(std::size_t(out->width) * std::size_t(out->height));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (LONG y = top; y < bottom; ++y) {
+    const auto row = bm->argb.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(bm->width));
+    std::copy(row + left, row + right, out->argb.begin() + std::ptrdiff_t(std::size_t(y - top) * std::size_t(out->width)));
+  }
+  return true;
+}
+
 HBITMAP CreateBitmapFromPixels(const BitmapPixels& px) {
   if (!SidesOk(px.width, px.height) || px.argb.size() < std::size_t(px.width) * px.height) return nullptr;
   try {

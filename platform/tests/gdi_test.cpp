@@ -245,6 +245,40 @@ TEST(Dib, AlphaOfThirtyTwoBitPixelsIsKept) {
   DeleteObject(bm);
 }
 
+TEST(Dib, APartOfTheBitmapIsReadClippedToIt) {
+  platform::BitmapPixels px;
+  px.width = 4;
+  px.height = 3;
+  for (std::uint32_t i = 0; i < 12; ++i) px.argb.push_back(i);
+  HBITMAP bm = platform::CreateBitmapFromPixels(px);
+  struct Case {
+    RECT part;
+    bool read;
+    LONG width, height;
+    std::vector<std::uint32_t> argb;
+  } cases[] = {
+      {{1, 1, 3, 3}, true, 2, 2, {5, 6, 9, 10}},
+      {{-5, -5, 1, 2}, true, 1, 2, {0, 4}},          // clipped at the top left
+      {{3, 2, 100, 100}, true, 1, 1, {11}},          // and at the bottom right
+      {{0, 0, 4, 3}, true, 4, 3, px.argb},
+      {{4, 0, 6, 3}, false, 0, 0, {}},               // beside the bitmap
+      {{2, 2, 2, 3}, false, 0, 0, {}},               // empty
+      {{3, 1, 1, 2}, false, 0, 0, {}},               // inverted
+  };
+  for (const Case& c : cases) {
+    platform::BitmapPixels part;
+    SCOPED_TRACE(std::to_string(c.part.left) + "," + std::to_string(c.part.top));
+    ASSERT_EQ(platform::ReadBitmapPixels(bm, c.part, &part), c.read);
+    if (!c.read) continue;
+    EXPECT_EQ(part.width, c.width);
+    EXPECT_EQ(part.height, c.height);
+    EXPECT_EQ(part.argb, c.argb);
+  }
+  platform::BitmapPixels none;
+  EXPECT_FALSE(platform::ReadBitmapPixels(nullptr, RECT{0, 0, 1, 1}, &none));
+  DeleteObject(bm);
+}
+
 TEST(Dib, GetDIBitsReportsTheFormatThenFillsRows) {
   std::vector<BYTE> dib = Dib24(3, 2, {1, 2, 3, 4, 5, 6}, false);
   HBITMAP bm = platform::BitmapFromPackedDib(dib.data(), dib.size());

@@ -192,6 +192,9 @@ class BitmapItem : public Item {
   void SetHandle(HBITMAP bitmap);
   // The picture as an image (invalid when empty); needs no display.
   wxImage GetImage() const;
+  // Only `part` of it (clipped to the picture; invalid when nothing of `part`
+  // lies on it): what a view of a large picture draws.
+  wxImage GetImage(const wxRect& part) const;
   // Replaces the picture with `image` (an invalid image empties the item).
   bool SetImage(const wxImage& image);
   // A toolkit bitmap for views (needs the toolkit's display).
