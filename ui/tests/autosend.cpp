@@ -1,9 +1,11 @@
 // Built into the test copy of the program: $PASTIQ_TEST_AUTO_SEND
-// ("host:port") becomes its automatic-sending host once its main loop runs.
-// The settings file cannot carry one (those hosts are forgotten at every
-// start), so a process test that sends between two copies sets it here.
+// ("host:port") becomes its automatic-sending host once its main loop runs
+// and its settings are installed; it then says "automatic sending to
+// host:port" on standard output. The settings file cannot carry such a host
+// (they are forgotten at every start), so a process test that sends between
+// two copies sets it here.
+#include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 
 #include <wx/app.h>
@@ -14,11 +16,14 @@
 namespace {
 
 void AddHost(const wxString& host, int port) {
-  try {
-    GetAppConfig().autoSendHosts.push_back(NetworkAddress(host, port));
-  } catch (const std::logic_error&) {
-    // No settings yet: the start ended early.
+  AppConfig* config = FindAppConfig();
+  if (!config) {  // a turn of the loop before the settings were installed
+    wxTheApp->CallAfter([host, port] { AddHost(host, port); });
+    return;
   }
+  config->autoSendHosts.push_back(NetworkAddress(host, port));
+  std::printf("automatic sending to %s:%d\n", static_cast<const char*>(host.utf8_str()), port);
+  std::fflush(stdout);
 }
 
 class AutoSendHostModule : public wxModule {
@@ -31,8 +36,6 @@ class AutoSendHostModule : public wxModule {
     if (colon == std::string::npos) return true;
     const wxString host = wxString::FromUTF8(text.substr(0, colon));
     const int port = std::atoi(text.c_str() + colon + 1);
-    // The settings are loaded in the application's start-up, which runs
-    // before the main loop and so before this.
     wxTheApp->CallAfter([host, port] { AddHost(host, port); });
     return true;
   }

@@ -129,6 +129,9 @@ TEST(TwoPrograms, ARecordCapturedByOneIsSentToTheOtherAndFiledInItsList) {
   unsetenv("PASTIQ_TEST_AUTO_SEND");
   unsetenv("PASTIQ_DATA_DIR");
   ASSERT_TRUE(WaitUntilRunning(laptop)) << laptop.Output();
+  // Nothing is sent before the host is there.
+  ASSERT_TRUE(WaitUntil([&] { return laptop.Output().find("automatic sending to 127.0.0.1:") != std::string::npos; }, 20s))
+      << laptop.Output();
 
   const std::string text = "sent from the laptop";
   ChildProcess xclip = ChildProcess::Run(
