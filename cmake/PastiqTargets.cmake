@@ -5,7 +5,7 @@ target_compile_definitions(pastiq_wx INTERFACE ${wxWidgets_DEFINITIONS})
 target_compile_options(pastiq_wx INTERFACE ${wxWidgets_CXX_FLAGS})
 target_link_libraries(pastiq_wx INTERFACE ${wxWidgets_LIBRARIES})
 
-# pastiq_add_tests(<name> [X_SERVERS] SOURCES <files...> LIBS <targets...>)
+# pastiq_add_tests(<name> [X_SERVERS] [OWN_DISPLAY] SOURCES <files...> LIBS <targets...>)
 # One GoogleTest binary per group; CTest lists every test case on its own,
 # and runs the whole binary once more, shuffled and three times over
 # (<name>.shuffled_repeated), so that no test leans on the order of the
@@ -15,9 +15,18 @@ target_link_libraries(pastiq_wx INTERFACE ${wxWidgets_LIBRARIES})
 # own; such tests run one at a time, so that a busy machine does not starve
 # the window managers of the tests running side by side (the other tests
 # still run in parallel with them).
+# OWN_DISPLAY: every test process of the binary runs on a private Xvfb
+# (testing/own_display.sh), so windows of other tests never take its focus.
 function(pastiq_add_tests name)
-  cmake_parse_arguments(T "X_SERVERS" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "X_SERVERS;OWN_DISPLAY" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  # Window tests: each test process on an X server of its own (focus and
+  # stacking are per display, and tests run side by side).
+  set(runner "")
+  if(T_OWN_DISPLAY)
+    set(runner ${PROJECT_SOURCE_DIR}/testing/own_display.sh)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${runner})
+  endif()
   # A binary that brings its own main (a toolkit one) lists it among SOURCES
   # and names pastiq_sandbox in LIBS instead.
   if(NOT "pastiq_sandbox" IN_LIST T_LIBS)
@@ -33,7 +42,7 @@ function(pastiq_add_tests name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 120 ${lock}
     TEST_PREFIX "${name}.")
-  add_test(NAME ${name}.shuffled_repeated COMMAND ${name} --gtest_shuffle --gtest_repeat=3)
+  add_test(NAME ${name}.shuffled_repeated COMMAND ${runner} $<TARGET_FILE:${name}> --gtest_shuffle --gtest_repeat=3)
   set_tests_properties(${name}.shuffled_repeated PROPERTIES TIMEOUT 600 ${lock})
 endfunction()
 

@@ -9,9 +9,11 @@
 
 #include <wx/log.h>
 
+#include "collecting_log.h"
 #include "mgr_fixture.h"
 #include "options.h"
 #include "pq/itemtype.h"
+#include "pq/record.h"
 
 namespace mgr_test {
 namespace {
@@ -433,15 +435,7 @@ TEST_F(Chain, TheFrameKeepsEveryMessageTheManagerDoesNotTake) {
 
 // --- Start-up ------------------------------------------------------------------
 
-class CollectingLog : public wxLog {
- public:
-  std::vector<wxString> warnings;
-
- protected:
-  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
-    if (level == wxLOG_Warning) warnings.push_back(msg);
-  }
-};
+using core_test::CollectingLog;
 
 TEST_F(Capture, HooksThatCannotBeInstalledAreAWarningAndCaptureGoesOn) {
   mgr().Stop();
@@ -455,6 +449,24 @@ TEST_F(Capture, HooksThatCannotBeInstalledAreAWarningAndCaptureGoesOn) {
   EXPECT_EQ(sim::InstalledHooks(WH_CBT), 0);
   CopyText(editor, L"still recorded");
   EXPECT_EQ(MainTexts(), std::vector<std::string>{"still recorded"});
+}
+
+// A clip whose item block could not be saved is not recorded (and every
+// history save would fail while it stood in a list); the capture says so.
+TEST_F(Capture, AClipTooLargeToKeepIsNotRecordedAndIsLogged) {
+  const pq::ItemBlockLimits saved = pq::GetItemBlockLimits();
+  pq::SetItemBlockLimits({256, saved.unpacked});
+  CollectingLog log;
+  wxLog* previous = wxLog::SetActiveTarget(&log);
+  std::string html;
+  for (int i = 0; i < 2000; ++i) html += std::to_string(i * 7919 % 1000);
+  Copy(editor, {sim::UnicodeText(L"large"), sim::Named(L"HTML Format", html)});
+  CopyText(editor, L"small");
+  wxLog::FlushActive();
+  wxLog::SetActiveTarget(previous);
+  pq::SetItemBlockLimits(saved);
+  EXPECT_EQ(MainTexts(), std::vector<std::string>{"small"});
+  EXPECT_EQ(log.warnings.size(), 1u);
 }
 
 TEST_F(Capture, StartSendsTheShortcutAndKeyNoticesReachThePopupThenTheFloatingList) {

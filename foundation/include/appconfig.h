@@ -2,6 +2,7 @@
 // The application's settings record: the option store, the trusted clients,
 // the hosts records can be sent to and the version; saved as "pastiq.cfg" in
 // the per-user data folder. Also owns the run-at-login entry.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -43,9 +44,12 @@ class TrustedClient {
 
   // Resolves a name or dotted address to a dotted address; false when it
   // does not resolve. Tests replace it; an empty function restores the
-  // toolkit's resolver.
+  // toolkit's resolver. What it answered for a name (either way) is kept for
+  // `lifetime`, so a connection does not wait for the name service once per
+  // trusted entry; setting a resolver forgets every answer.
   using Resolver = std::function<bool(const wxString& name, wxString& address)>;
-  static void SetResolver(Resolver resolver);
+  static constexpr std::chrono::milliseconds kResolveLifetime{30000};
+  static void SetResolver(Resolver resolver, std::chrono::milliseconds lifetime = kResolveLifetime);
 
   template <class Archive>
   void serialize(Archive& ar, const unsigned int /*version*/) {
@@ -92,6 +96,9 @@ class AppConfig {
  public:
   static constexpr std::size_t kMaxSendToHosts = 100;
   static constexpr const char* kFileName = "pastiq.cfg";
+  // What reading the settings file may take (see cmn::ReadBudget): the file
+  // holds options, clients and hosts, a few kilobytes in real use.
+  static constexpr std::uint64_t kReadBudget = std::uint64_t(16) << 20;
 
   AppConfig();
   ~AppConfig();
@@ -102,13 +109,16 @@ class AppConfig {
   void SetDefaults();
   // Rewrites the run-at-login entry, creates the data folder (false when it
   // cannot be created, leaving the record as it was), then loads the
-  // settings file; a file that cannot be read leaves exactly the defaults.
+  // settings file; a file that cannot be read leaves exactly the defaults,
+  // and is kept as "pastiq.cfg.bak" before a save replaces it.
   bool Load();
-  // Throw bad_archive, archive or stream errors (see cmn/archive.h).
-  void LoadFile(const wxString& path);
+  // Throw bad_archive, archive or stream errors (see cmn/archive.h), and
+  // archive_too_large past `budget`.
+  void LoadFile(const wxString& path, std::uint64_t budget = kReadBudget);
   // False when the file could not be created; throws when writing failed
-  // (the old file then stays as it was).
-  bool SaveFile(const wxString& path, const ArchiveInfo& info) const;
+  // (the old file then stays as it was), or when the unread file at `path`
+  // could not be kept first.
+  bool SaveFile(const wxString& path, const ArchiveInfo& info);
 
   // The per-user data folder: $PASTIQ_DATA_DIR when set, else
   // $XDG_DATA_HOME/pastiq (default ~/.local/share/pastiq).
@@ -169,6 +179,7 @@ class AppConfig {
  private:
   mutable wxCriticalSection lock;  // guards trustedClients only
   TrustedClientList trustedClients;
+  wxString unreadFile;  // a settings file Load could not read, until kept
 };
 
 // The one settings record of the process: the application installs its own

@@ -277,6 +277,51 @@ TEST_F(Config, UnreadableFilesLoadAsExactlyTheDefaults) {
   }
 }
 
+// The defaults replace what could not be read, but the next save keeps the
+// unread file (trusted clients and remembered hosts may be in it).
+TEST_F(Config, AnUnreadableFileIsKeptAsABakBeforeTheSaveReplacesIt) {
+  ASSERT_TRUE(fs::create_directories(data_));
+  const std::string path = data_ + "/pastiq.cfg";
+  const std::string bak = path + ".bak";
+  Fill(*config_);
+  ASSERT_TRUE(config_->SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1)));
+  const std::string good = ReadBytes(path);
+  config_->reservedText1.assign(AppConfig::kReadBudget + 1, 'x');  // compresses to little
+  ASSERT_TRUE(config_->SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1)));
+  const std::string overBudget = ReadBytes(path);
+  ASSERT_LT(overBudget.size(), 200 * 1024u);
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"junk after the magic", good.substr(0, 4) + "junk junk junk"},
+      {"cut short", good.substr(0, good.size() / 2)},
+      {"over the read budget", overBudget},
+  };
+  for (const auto& c : cases) {
+    fs::remove(bak);
+    WriteBytes(path, c.bytes);
+    AppConfig loaded;
+    ASSERT_TRUE(loaded.Load()) << c.what;
+    ExpectDefaults(loaded);
+    EXPECT_FALSE(fs::exists(bak)) << c.what << ": kept only when replaced";
+    ASSERT_TRUE(loaded.SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1))) << c.what;
+    EXPECT_EQ(ReadBytes(bak), c.bytes) << c.what;
+    AppConfig next;
+    next.Load();
+    EXPECT_FALSE(next.firstRun) << c.what << ": the saved file reads";
+    ASSERT_TRUE(loaded.SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1)));
+    EXPECT_EQ(ReadBytes(bak), c.bytes) << c.what << ": a later save keeps the first copy";
+  }
+
+  fs::remove(bak);
+  WriteBytes(path, good);
+  AppConfig readable;
+  ASSERT_TRUE(readable.Load());
+  ASSERT_TRUE(readable.SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1)));
+  EXPECT_FALSE(fs::exists(bak)) << "a file that was read needs no copy";
+}
+
 TEST_F(Config, AnIdMissingFromTheFileKeepsItsDefault) {
   ASSERT_TRUE(fs::create_directories(data_));
   config_->options.Set(OPT_REJOIN_INTERVAL, 5000);
@@ -396,6 +441,30 @@ TEST_F(FakeResolver, FindByHostTakesTheFirstMatchInOrder) {
   EXPECT_EQ(none.host, "unchanged");
   EXPECT_NE(list.GetAt(2), nullptr);
   EXPECT_EQ(list.GetAt(3), nullptr);
+}
+
+TEST_F(Config, ResolvedNamesAreKeptForAWhile) {
+  std::atomic<int> asked{0};
+  const auto counting = [&](const wxString& name, wxString& address) {
+    ++asked;
+    if (name != "laptop" && name != "10.0.0.7") return false;
+    address = "10.0.0.7";
+    return true;
+  };
+  const TrustedClient byName("laptop", "", "Main");
+  const TrustedClient unknown("gone", "", "Main");
+  TrustedClient::SetResolver(counting);
+  EXPECT_TRUE(byName.IsHost("10.0.0.7", "x"));
+  EXPECT_TRUE(byName.IsHost("10.0.0.7", "x"));
+  EXPECT_FALSE(unknown.IsHost("10.0.0.7", "x"));
+  EXPECT_FALSE(unknown.IsHost("10.0.0.7", "x"));
+  EXPECT_EQ(asked, 3) << "laptop, the peer and gone, once each";
+  // With no lifetime every test asks again.
+  TrustedClient::SetResolver(counting, std::chrono::milliseconds(0));
+  asked = 0;
+  EXPECT_TRUE(byName.IsHost("10.0.0.7", "x"));
+  EXPECT_TRUE(byName.IsHost("10.0.0.7", "x"));
+  EXPECT_EQ(asked, 4);
 }
 
 TEST_F(Config, ToolkitResolverComparesDottedAddresses) {

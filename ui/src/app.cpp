@@ -4,18 +4,25 @@
 #include <string>
 
 #include <wx/cmdline.h>
+#include <wx/html/helpctrl.h>
 #include <wx/image.h>
 #include <wx/snglinst.h>
 #include <wx/socket.h>
 
+#include "appclient.h"
 #include "appconfig.h"
 #include "appnotify.h"
+#include "aboutdlg.h"
 #include "appversion.h"
+#include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
+#include "manual.h"
+#include "msgbox.h"
+#include "net/server.h"
 #include "options.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
@@ -28,15 +35,29 @@ PastiqApp::PastiqApp() {
   Bind(wxEVT_MENU, &PastiqApp::OnShowMainWindow, this, ID_SHOW_MAIN_WINDOW);
   Bind(wxEVT_MENU, &PastiqApp::OnToggleRecording, this, ID_TOGGLE_RECORDING);
   Bind(wxEVT_MENU, &PastiqApp::OnShowLog, this, ID_SHOW_LOG);
+  Bind(wxEVT_MENU, &PastiqApp::OnAbout, this, wxID_ABOUT);
+  Bind(wxEVT_MENU, &PastiqApp::OnManual, this, wxID_HELP_CONTENTS);
   // The commands whose targets are not built yet are bound with them: the
-  // manual (wxID_HELP_CONTENTS, the help controller), the about dialog
-  // (wxID_ABOUT), the options dialog (wxID_PREFERENCES) and the floating
-  // list's toggle with its check mark (ID_TOGGLE_FLOATING).
+  // options dialog (wxID_PREFERENCES) and the floating list's toggle with
+  // its check mark (ID_TOGGLE_FLOATING).
 }
 
+namespace {
+// The version file on the update server the build names; empty when it
+// names none (no check then).
+wxString VersionFileUrl() {
+  wxString server = PASTIQ_UPDATE_SERVER;
+  if (server.empty()) return server;
+  while (server.EndsWith("/")) server.RemoveLast();
+  return server + "/files/pastiq/version.txt";
+}
+}  // namespace
+
 PastiqApp::~PastiqApp() {
-  // The network server goes first here, once there is one.
+  delete server;
+  server = nullptr;
   instanceChecker.reset();
+  pq::Mgr::Get().SetClient(nullptr);
   pq::Mgr::Get().SetHistory(nullptr);
   delete history;
   history = nullptr;
@@ -85,7 +106,14 @@ bool PastiqApp::OnInit() {
   // 6. The history: the history file when the settings file was read.
   history = new pq::History;
   history->Initialize(*config);
-  // 7. The network server, listening when receiving is on: not built yet.
+  // 7. The network server, listening when receiving is on; the socket layer
+  // is ready before it and before any transfer.
+  if (!wxSocketBase::IsInitialized()) wxSocketBase::Initialize();
+  client = std::make_unique<AppClient>(*this);
+  server = new net::Server(*config, *history, client.get());
+  if (!server->StartIfEnabled())
+    ShowMessageBox("Failed to start clipboard networking receiver (server)!", "Error", wxOK | wxICON_HAND);
+  pq::Mgr::Get().SetClient(client.get());
   // 8. The taskbar icon: not built yet.
   // 9. The main frame, hidden; the menu window, the floating list and the
   // popup list follow it here once they exist, each given the history.
@@ -93,13 +121,14 @@ bool PastiqApp::OnInit() {
   SetTopWindow(mainFrame);
   // 10. The windows' start-up, the main frame first (it starts the clipboard
   // manager); the popup list, floating list and menu window restore their
-  // state after it. The manager's hooks into those windows, the taskbar icon
-  // and the server (pq::Mgr::SetClient) are plugged in with them; until then
-  // the manager takes no key and animates and sends nothing.
+  // state after it. The manager reaches them and the taskbar icon through
+  // the application's client (AppClient), which sends captures already;
+  // until they exist it takes no key and animates nothing.
   mainFrame->Start();
   // 11. The application icons and the tray icon: with the image resources
   // and the taskbar icon.
-  // 12. The help controller: with the manual.
+  // 12. The help controller is made on the first Manual command
+  // (ShowManual), so a missing or broken manual never stops a start.
 
   // The session ends by signals here: save, then exit.
   if (!InstallSessionEndHandler([this] { SaveState(); }))
@@ -115,9 +144,12 @@ void PastiqApp::OnStartupNotice(wxCommandEvent&) { OnDeferredStartup(); }
 void PastiqApp::OnDeferredStartup() {
   if (deferredStartupDone) return;
   deferredStartupDone = true;
-  wxSocketBase::Initialize();
-  // The version checker, reporting to the taskbar icon, and its first check
-  // when OPT_CHECK_VERSION is on: with the version checker.
+  // 1. The socket layer was initialised before the server (OnInit, step 7).
+  // The version checker's notices go to the taskbar icon, which plugs itself
+  // in as the handler (VersionChecker::SetHandler) once it exists; until then
+  // a check posts nothing.
+  versionChecker = new cmn::wx::VersionChecker(nullptr, VersionFileUrl(), "pastiq");
+  if (OptionValue<bool>(OPT_CHECK_VERSION, false)) versionChecker->Start();
 }
 
 void PastiqApp::SaveState() {
@@ -138,8 +170,16 @@ void PastiqApp::SaveState() {
 int PastiqApp::OnExit() {
   // 1.
   SaveState();
-  // 2. The taskbar icon and the help controller go here. 3. The network
-  // server shuts down here, waiting for running transfers.
+  // 2. The version checker goes before the taskbar icon that receives its
+  // notices: its destructor returns at once and leaves a check still
+  // running nobody to post to. Then the taskbar icon goes here, and the
+  // help controller (with its window).
+  delete versionChecker;
+  versionChecker = nullptr;
+  delete helpController;
+  helpController = nullptr;
+  // 3. Every transfer thread is told that the program closes and waited for.
+  if (server) server->Shutdown();
   // 4. The manager leaves the viewer chain, leaves its data on the clipboard
   // and removes the hooks, before the window it holds goes.
   pq::Mgr& mgr = pq::Mgr::Get();
@@ -154,8 +194,9 @@ int PastiqApp::OnExit() {
     mainFrame->Destroy();
     mainFrame = nullptr;
   }
-  // 10. The server's listening socket closes here; 11. the version checker
-  // and its threads end here.
+  // 10.
+  if (server && server->IsListening()) server->Stop();
+  // 11. The version checker went with step 2.
   // 12.
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   StopDesktop();
@@ -176,3 +217,7 @@ void PastiqApp::OnToggleRecording(wxCommandEvent&) {
 }
 
 void PastiqApp::OnShowLog(wxCommandEvent&) { ShowLogWindow(); }
+
+void PastiqApp::OnAbout(wxCommandEvent&) { ShowAboutDialog(mainFrame); }
+
+void PastiqApp::OnManual(wxCommandEvent&) { ShowManual(&helpController); }

@@ -16,6 +16,7 @@
 wxIMPLEMENT_APP_NO_MAIN(PastiqApp);
 
 bool g_deferredBeforeLoop = true;
+bool g_helpControllerAtStart = true;
 
 int main(int argc, char** argv) {
   testing_sandbox::Enter();
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   g_deferredBeforeLoop = wxGetApp().DeferredStartupDone();
+  g_helpControllerAtStart = wxGetApp().GetHelpController() != nullptr;
   const int rc = RUN_ALL_TESTS();
   wxTheApp->OnExit();
   wxEntryCleanup();

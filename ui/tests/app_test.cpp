@@ -8,19 +8,25 @@
 #include <string>
 
 #include <wx/dialog.h>
+#include <wx/html/helpctrl.h>
+#include <wx/html/helpfrm.h>
+#include <wx/stattext.h>
 #include <wx/image.h>
 #include <wx/socket.h>
 #include <wx/timer.h>
 
+#include "aboutdlg.h"
 #include "app.h"
 #include "app_state.h"
 #include "appconfig.h"
+#include "cmn/versionchecker.h"
 #include "commands.h"
 #include "dlgmgr.h"
 #include "gui_util.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
+#include "msgbox_recorder.h"
 #include "options.h"
 #include "platform/clipboard.h"
 #include "platform/sim/clipboard.h"
@@ -111,6 +117,12 @@ TEST(StartUp, TheDeferredPartRunsOnceTheLoopDoes) {
   DispatchPending();
   EXPECT_TRUE(App().DeferredStartupDone());
   EXPECT_TRUE(wxSocketBase::IsInitialized());
+  // The version checker exists from then on; with the check switched off
+  // (the default) it started nothing.
+  ASSERT_NE(App().GetVersionChecker(), nullptr);
+  EXPECT_EQ(App().GetVersionChecker()->RunningChecks(), 0u);
+  const wxString url = App().GetVersionChecker()->GetUrl();
+  EXPECT_TRUE(url.empty() || url.EndsWith("/files/pastiq/version.txt")) << url;
 }
 
 // Another application copies; the manager's capture is a message it posts
@@ -179,6 +191,37 @@ TEST(Commands, TheLogWindowOpensOnce) {
   EXPECT_EQ(logWindows, 1);
   EXPECT_EQ(logger.GetLogDlg(), nullptr);
   EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr);
+}
+
+TEST(Commands, AboutShowsTheAboutDialogOverTheMainFrame) {
+  AboutDlg* shown = nullptr;
+  wxString firstLine;
+  RunSoon([&] {
+    shown = wxDynamicCast(DlgMgr::CurrentDialog(), AboutDlg);
+    if (!shown) return;
+    EXPECT_EQ(shown->GetParent(), &Frame());
+    for (const wxWindow* child : shown->GetChildren())
+      if (auto* text = wxDynamicCast(child, wxStaticText); text && firstLine.empty()) firstLine = text->GetLabel();
+    shown->EndModal(wxID_OK);
+  });
+  Command(wxID_ABOUT);
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(firstLine, "Pastiq 3.0.3");
+  EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr);
+  DispatchPending();
+  for (wxWindow* w : wxTopLevelWindows) EXPECT_FALSE(wxDynamicCast(w, AboutDlg)) << "left behind";
+}
+
+TEST(Commands, ManualMakesTheHelpControllerOnFirstUse) {
+  EXPECT_FALSE(g_helpControllerAtStart);
+  MessageBoxRecorder messages;
+  Command(wxID_HELP_CONTENTS);
+  ASSERT_NE(App().GetHelpController(), nullptr);
+  EXPECT_TRUE(messages.boxes.empty());
+  ASSERT_NE(App().GetHelpController()->GetFrame(), nullptr);
+  EXPECT_TRUE(App().GetHelpController()->GetFrame()->IsShown());
+  App().GetHelpController()->GetFrame()->Close();
+  DispatchPending();
 }
 
 TEST(Commands, ExitEndsTheMainLoop) {

@@ -380,7 +380,7 @@ TEST_F(X11Test, AnImageIsDecodedOnlyWhenABitmapIsAskedForAndOnlyWithinItsPixelBu
 
   // 8000 x 8000 pixels in 250 KB: refused from its header, the bytes kept.
   v.seen.clear();
-  std::string bomb = std::string(PASTIQ_X11_TEST_DATA) + "/png-8000x8000.png";
+  std::string bomb = std::string(PASTIQ_X11_SELECTION_CORPUS) + "/png-8000x8000.png";
   Run({kXclip, "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", bomb});
   ASSERT_TRUE(PumpUntil([&] { return !v.seen.empty(); }, 5000));
   EXPECT_GE(v.seen.back().png.size(), 248899u);
