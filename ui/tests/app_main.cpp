@@ -11,11 +11,13 @@
 #include "app.h"
 #include "app_state.h"
 #include "display.h"
+#include "mainframe.h"
 #include "sandbox.h"
 
 wxIMPLEMENT_APP_NO_MAIN(PastiqApp);
 
 bool g_deferredBeforeLoop = true;
+bool g_mainFrameShownAtStart = false;
 
 int main(int argc, char** argv) {
   testing_sandbox::Enter();
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   g_deferredBeforeLoop = wxGetApp().DeferredStartupDone();
+  g_mainFrameShownAtStart = wxGetApp().GetMainFrame() && wxGetApp().GetMainFrame()->IsShown();
   const int rc = RUN_ALL_TESTS();
   wxTheApp->OnExit();
   wxEntryCleanup();

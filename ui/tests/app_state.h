@@ -3,3 +3,5 @@
 
 // Whether the deferred start-up had run when OnInit returned.
 extern bool g_deferredBeforeLoop;
+// Whether the main frame was shown when OnInit returned.
+extern bool g_mainFrameShownAtStart;
