@@ -224,13 +224,20 @@ void RecordListWindow::OnListItem(wxCommandEvent& event) {
 
 void RecordListWindow::OnSize(wxSizeEvent& event) {
   event.Skip();
-  // The rows window takes its size (and scroll bar) from the control's
-  // handling of this event: the column follows once that is done.
-  CallAfter(&RecordListWindow::FitColumn);
+  FitColumn();
+}
+
+void RecordListWindow::OnInternalIdle() {
+  wxListCtrl::OnInternalIdle();
+  // The control lays its rows out when idle, and a vertical scroll bar that
+  // comes or goes then changes the width without a size event.
+  FitColumn();
 }
 
 void RecordListWindow::FitColumn() {
-  const int width = GetRowsWindow()->GetClientSize().x;
+  // The control's own client width: the rows window also spans the part
+  // under the vertical scroll bar.
+  const int width = GetClientSize().x;
   if (width > 0 && GetColumnWidth(0) != width) SetColumnWidth(0, width);
 }
 

@@ -72,6 +72,10 @@ class RecordListWindow : public wxListCtrl, public pq::RecordListObserver {
   void OnRecordListCleared() override;
   void OnRecordListReset() override;
 
+  // Keeps the one column as wide as the rows, so no horizontal scroll bar
+  // shows.
+  void OnInternalIdle() override;
+
  protected:
   wxString OnGetItemText(long item, long column) const override;
   int OnGetItemImage(long item) const override;

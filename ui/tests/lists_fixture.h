@@ -1,0 +1,69 @@
+#pragma once
+// What the tests of the record-list windows share: settings installed for the
+// option access, a shown frame to put windows in, records made from a text
+// and a source application, and the texts a list holds.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <boost/make_shared.hpp>
+#include <wx/frame.h>
+
+#include "appconfig.h"
+#include "gui_util.h"
+#include "pq/options.h"
+#include "pq/record.h"
+#include "pq/recordlist.h"
+
+namespace lists_test {
+
+inline pq::RecordPtr MakeRecord(const std::string& text, const std::string& application = "") {
+  auto record = boost::make_shared<pq::Record>();
+  record->text = text;
+  record->application = application;
+  return record;
+}
+
+inline void Fill(pq::RecordList& list, std::initializer_list<const char*> frontToBack) {
+  std::vector<const char*> texts(frontToBack);
+  for (auto it = texts.rbegin(); it != texts.rend(); ++it) list.AddRecord(MakeRecord(*it));
+}
+
+inline std::vector<std::string> Texts(const pq::RecordList& list) {
+  std::vector<std::string> out;
+  for (const auto& r : list.GetRecords()) out.push_back(r->text);
+  return out;
+}
+using Lines = std::vector<std::string>;
+
+// The settings the option access reads, for one test.
+class ScopedSettings {
+ public:
+  ScopedSettings() {
+    SetAppConfig(&config);
+    pq::SetOptionStore(&config.options);
+  }
+  ~ScopedSettings() {
+    pq::SetOptionStore(nullptr);
+    SetAppConfig(nullptr);
+  }
+  AppConfig config;
+};
+
+// A shown frame whose windows go before the lists of the test do.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    frame = new wxFrame(nullptr, wxID_ANY, "lists", wxPoint(20, 20), wxSize(420, 320));
+    frame->Show();
+  }
+  void TearDown() override {
+    delete frame;
+    DispatchPending();
+  }
+  ScopedSettings settings;
+  wxFrame* frame = nullptr;
+};
+
+}  // namespace lists_test
