@@ -12,9 +12,11 @@
 
 #include "appconfig.h"
 #include "gui_util.h"
+#include "pq/history.h"
 #include "pq/options.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
+#include "pq/searchlist.h"
 
 namespace lists_test {
 
@@ -36,6 +38,20 @@ inline std::vector<std::string> Texts(const pq::RecordList& list) {
   return out;
 }
 using Lines = std::vector<std::string>;
+
+// The search list of a history made by CreateDefaultLists.
+inline SearchList* SearchListOf(pq::History& history) {
+  for (pq::RecordList* list : history.GetLists()) {
+    if (pq::IsSearchList(list)) return static_cast<SearchList*>(list);
+  }
+  return nullptr;
+}
+
+// Fills the search list with the hits of `text` now, not after the delay.
+inline void SearchNow(SearchList& search, const char* text) {
+  search.SetText(text);
+  search.RunSearch();
+}
 
 // The settings the option access reads, for one test.
 class ScopedSettings {

@@ -142,12 +142,10 @@ TEST_F(ListWindow, FollowsTheSearchListsReset) {
   pq::History history;
   history.CreateDefaultLists();
   Fill(*history.GetMainList(), {"apple", "pear", "apricot"});
-  pq::RecordList* search = history.GetLists()[1];
-  ASSERT_TRUE(pq::IsSearchList(search));
+  SearchList* search = lists_test::SearchListOf(history);
+  ASSERT_NE(search, nullptr);
   window->SetRecordList(search);
-  auto* criteria = pq::GetSearchCriteria(search);
-  criteria->SetText("ap");
-  static_cast<SearchList*>(search)->RunSearch();
+  lists_test::SearchNow(*search, "ap");
   EXPECT_EQ(window->GetItemCount(), 0);
   wxTheApp->ProcessPendingEvents();
   EXPECT_EQ(window->GetItemCount(), 2);
