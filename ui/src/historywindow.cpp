@@ -62,7 +62,8 @@ void HistoryWindow::OnRecordListInserted(pq::RecordList* list, unsigned index) {
     records->SetRecordList(list);
     page = records;
   }
-  // The tab shows '&' as it stands, not as a mnemonic.
+  // An '&' shows as it stands: the toolkit reads a new page's title for
+  // mnemonics (so it is escaped here), a changed title not (Retitle).
   InsertPage(at, page, wxControl::EscapeMnemonics(GetPageTitle(*list, isMain)), false);
 }
 
@@ -93,5 +94,5 @@ void HistoryWindow::Retitle(const pq::RecordList* list, bool isMain) {
   if (!history || !list) return;
   const int index = history->IndexOf(list);
   if (index < 0 || index >= static_cast<int>(GetPageCount())) return;
-  SetPageText(static_cast<std::size_t>(index), wxControl::EscapeMnemonics(GetPageTitle(*list, isMain)));
+  SetPageText(static_cast<std::size_t>(index), GetPageTitle(*list, isMain));
 }
