@@ -56,7 +56,11 @@ std::string ExecProgram(const std::string& exec) {
   std::size_t i = 0;
   if (i < words.size() && BaseName(words[i]) == "env") {
     ++i;
-    while (i < words.size() && (words[i].find('=') != std::string::npos || words[i].rfind("-", 0) == 0)) ++i;
+    // Its assignments and options; -u and -C take the next word.
+    while (i < words.size() && (words[i].find('=') != std::string::npos || words[i].rfind("-", 0) == 0)) {
+      if (words[i] == "-u" || words[i] == "-C") ++i;
+      ++i;
+    }
   }
   if (i >= words.size()) return std::string();
   const std::string program = BaseName(words[i]);

@@ -6,6 +6,7 @@
 
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/log.h>
 
 #include "display.h"
 #include "sandbox.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!wxTheApp->CallOnInit()) return 1;
+  // Messages go to standard error: a message box would wait for a person.
+  delete wxLog::SetActiveTarget(new wxLogStderr);
   const int rc = RUN_ALL_TESTS();
   wxTheApp->OnExit();
   wxEntryCleanup();
