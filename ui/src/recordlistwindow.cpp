@@ -182,7 +182,27 @@ wxString RecordListWindow::RowText(const std::string& text) {
 wxString RecordListWindow::OnGetItemText(long item, long column) const {
   if (column != 0 || !list || item < 0) return wxString();
   const pq::RecordPtr record = list->GetRecord(static_cast<unsigned>(item));
-  return record ? RowText(record->text) : wxString();
+  return record ? FitToColumn(RowText(record->text)) : wxString();
+}
+
+wxString RecordListWindow::FitToColumn(const wxString& text) const {
+  // The row's icon and the control's margins take this much of the column.
+  constexpr int kRowChrome = 16 + 16;
+  const int available = GetColumnWidth(0) - kRowChrome;
+  if (text.empty() || available <= 0) return text;
+  if (!measure) {
+    measureBitmap.Create(1, 1);
+    measure = std::make_unique<wxMemoryDC>(measureBitmap);
+  }
+  measure->SetFont(GetFont());
+  wxArrayInt widths;
+  if (!measure->GetPartialTextExtents(text, widths) || widths.empty()) return text;
+  if (widths.Last() <= available) return text;
+  const wxString ellipsis = wxString::FromUTF8("\xE2\x80\xA6");
+  const int room = available - measure->GetTextExtent(ellipsis).x;
+  std::size_t fit = 0;
+  while (fit < widths.size() && widths[fit] <= room) ++fit;
+  return text.Left(fit) + ellipsis;
 }
 
 int RecordListWindow::OnGetItemImage(long item) const {

@@ -15,6 +15,9 @@
 #include <functional>
 #include <string>
 
+#include <memory>
+
+#include <wx/dcmemory.h>
 #include <wx/listctrl.h>
 
 #include "pq/recordlist.h"
@@ -91,10 +94,17 @@ class RecordListWindow : public wxListCtrl, public pq::RecordListObserver {
   void SetHotRow(long row);
   void RefreshRow(long row);
   void SendLeftClick();
+  // `text` cut to what the column can show, with an ellipsis where it was
+  // cut. The control would shorten a row itself one character and one
+  // measurement at a time, which costs dearly for long rows.
+  wxString FitToColumn(const wxString& text) const;
 
   pq::RecordList* list = nullptr;
   long hotRow = -1;
   long dropRow = -1;
+  // Measures row texts in the control's font.
+  mutable wxBitmap measureBitmap;
+  mutable std::unique_ptr<wxMemoryDC> measure;
   mutable wxItemAttr hotAttr;
   mutable wxItemAttr dropAttr;
 

@@ -285,6 +285,17 @@ TEST_F(ListWindow, ReleasingTheLeftButtonOverARowSendsTheLeftClickAfterwards) {
   EXPECT_EQ(clicks.size(), 1u) << "no row there";
 }
 
+TEST_F(ListWindow, ALongRowIsCutToTheColumnAndAShortOneLeftAlone) {
+  list.AddRecord(MakeRecord(std::string(RecordListWindow::kMaxRowChars, 'w')));
+  DispatchPending();
+  const wxString row = window->OnGetItemText(0, 0);
+  EXPECT_TRUE(row.EndsWith(wxString::FromUTF8("\xE2\x80\xA6")));
+  EXPECT_LT(row.length(), RecordListWindow::kMaxRowChars);
+  EXPECT_LE(window->GetTextExtent(row).x, window->GetColumnWidth(0));
+  EXPECT_GT(window->GetTextExtent(row + "www").x, window->GetColumnWidth(0) - 40) << "cut no shorter than needed";
+  EXPECT_EQ(window->OnGetItemText(1, 0), "W");
+}
+
 TEST_F(ListWindow, TheColumnFillsTheWidthWithoutAHorizontalScrollBar) {
   for (int i = 0; i < 60; ++i) list.AddRecord(MakeRecord(std::string(300, 'm')));
   frame->SetClientSize(240, 150);
