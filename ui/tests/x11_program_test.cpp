@@ -6,16 +6,21 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <string>
 #include <utility>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "appconfig.h"
 #include "child.h"
+#include "options.h"
 #include "pq/history.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
+#include "pq/searchlist.h"
 #include "sandbox.h"
 #include "xserver.h"
 
@@ -118,9 +123,75 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
   EXPECT_TRUE(found) << "no record of the text in " << history.GetMainList()->GetCount() << " records";
 }
 
+// Runs an X client to its end and gives its output (empty after 10 s).
+std::string RunClient(const std::vector<std::string>& argv, const std::string& display) {
+  x11test::Process client = x11test::Process::Run(argv, display);
+  if (client.Wait(10000) == -1) {
+    client.Stop();
+    return std::string();
+  }
+  std::string out = client.Output();
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+// Polls `read` until what it gives satisfies `done`, or 20 s have passed;
+// the last value.
+std::string Poll(const std::function<std::string()>& read, const std::function<bool(const std::string&)>& done) {
+  std::string got;
+  for (const auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;
+       std::this_thread::sleep_for(50ms)) {
+    got = read();
+    if (done(got)) break;
+  }
+  return got;
+}
+
+// A user opens the search tab of the main window and types a search: the
+// search and the tab are kept when the session ends.
+TEST_F(ProgramOnX11, TheSearchTypedInItsTabIsKeptWithTheHistoryAndTheTabWithTheSettings) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  const std::string xdotool = "/usr/bin/xdotool";
+  const std::string id = Poll(
+      [&] {
+        const std::string found = RunClient({xdotool, "search", "--onlyvisible", "--name", "^Pastiq$"}, server.display());
+        return found.substr(0, found.find('\n'));
+      },
+      [](const std::string& found) { return !found.empty(); });
+  ASSERT_FALSE(id.empty()) << "the main window did not show";
+  RunClient({xdotool, "windowactivate", "--sync", id}, server.display());
+  // The first tab, then the next one (the search list's) by the arrow key;
+  // Tab moves into its text field.
+  RunClient({xdotool, "mousemove", "--window", id, "15", "12", "click", "1"}, server.display());
+  RunClient({xdotool, "key", "Right", "Tab"}, server.display());
+  RunClient({xdotool, "type", "--delay", "30", "needle"}, server.display());
+  // Selecting the field's text makes it the primary selection: then the
+  // program has handled every key.
+  RunClient({xdotool, "key", "ctrl+a"}, server.display());
+  EXPECT_EQ(Poll([&] { return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()); },
+                 [](const std::string& text) { return text == "needle"; }),
+            "needle");
+
+  ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
+  ASSERT_NE(program.Wait(15000), -1) << "the program did not end after SIGTERM";
+  pq::History history;
+  ASSERT_NO_THROW(history.Load(wxString::FromUTF8((data / "pastiq_history").string())));
+  ASSERT_EQ(history.GetLists().size(), 2u);
+  SearchCriteria* criteria = pq::GetSearchCriteria(history.GetLists()[1]);
+  ASSERT_NE(criteria, nullptr);
+  EXPECT_EQ(criteria->GetText(), "needle");
+  AppConfig settings;
+  ASSERT_NO_THROW(settings.LoadFile(wxString::FromUTF8((data / "pastiq.cfg").string())));
+  int tab = -1;
+  EXPECT_TRUE(settings.options.Get(OPT_MAIN_FRAME_TAB, tab));
+  EXPECT_EQ(tab, 1);
+}
+
 // Another instance finds the running one by its main frame's class: the class
 // is on the toolkit's own X window of the frame.
-TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
+TEST_F(ProgramOnX11, ItsMainFrameCarriesTheClassOnItsXWindow) {
   ASSERT_TRUE(server.Start(false)) << "Xvfb did not come up";
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
