@@ -14,13 +14,14 @@
 #include <wx/app.h>
 #include <wx/frame.h>
 
-#include "appconfig.h"
+#include "bench_text.h"
 #include "historywindow.h"
 #include "options.h"
 #include "pq/history.h"
 #include "pq/options.h"
 #include "pq/record.h"
 #include "recordlistwindow.h"
+#include "scoped_settings.h"
 
 namespace {
 
@@ -28,17 +29,7 @@ constexpr int kLists = 10;
 constexpr int kRecords = 1000;
 constexpr std::size_t kTextBytes = 1024;
 
-std::string Words(std::mt19937& rng, std::size_t bytes) {
-  static const char* const words[] = {"clipboard", "record", "paste", "history", "window", "list",
-                                      "format",    "search", "Text",  "value",   "number", "line"};
-  std::string s;
-  while (s.size() < bytes) {
-    s += words[rng() % (sizeof words / sizeof *words)];
-    s += (rng() % 9 == 0) ? '\n' : ' ';
-  }
-  s.resize(bytes);
-  return s;
-}
+using bench::Words;
 
 pq::RecordPtr MakeRecord(std::mt19937& rng) {
   static const char* const apps[] = {"/usr/bin/editor", "/usr/bin/browser", "/usr/bin/terminal", ""};
@@ -52,18 +43,6 @@ void FillList(pq::RecordList& list, int records, std::mt19937& rng) {
   list.maxRecords = pq::RecordList::kRecordLimit;
   for (int r = 0; r < records; ++r) list.AddRecord(MakeRecord(rng));
 }
-
-struct Setting {
-  Setting() {
-    SetAppConfig(&config);
-    pq::SetOptionStore(&config.options);
-  }
-  ~Setting() {
-    pq::SetOptionStore(nullptr);
-    SetAppConfig(nullptr);
-  }
-  AppConfig config;
-};
 
 std::unique_ptr<pq::History> FullHistory() {
   std::mt19937 rng(7);
@@ -124,7 +103,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 // The window, its ten pages and the first paint of the shown page.
 void BM_BuildHistoryWindow(benchmark::State& state) {
-  Setting setting;
+  ScopedSettings settings;
   const std::unique_ptr<pq::History> history = FullHistory();
   wxFrame* frame = ShownFrame();
   double buildMs = 0, paintMs = 0, cpuMs = 0;
@@ -162,7 +141,7 @@ BENCHMARK(BM_BuildHistoryWindow)->UseManualTime()->Unit(benchmark::kMillisecond)
 // A capture into a full list: the oldest record goes, the new one comes,
 // each with its notice; the notices are handled and the window repainted.
 void BM_RefreshAfterNotice(benchmark::State& state) {
-  Setting setting;
+  ScopedSettings settings;
   const std::unique_ptr<pq::History> history = FullHistory();
   wxFrame* frame = ShownFrame();
   auto* tabs = new HistoryWindow(history.get(), frame);
@@ -202,7 +181,7 @@ class CountingWindow : public RecordListWindow {
 };
 
 void BM_PaintRows(benchmark::State& state) {
-  Setting setting;
+  ScopedSettings settings;
   std::mt19937 rng(3);
   pq::RecordList list;
   list.maxRecords = static_cast<unsigned>(state.range(0));

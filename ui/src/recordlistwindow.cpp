@@ -145,13 +145,7 @@ long RecordListWindow::RowAt(const wxPoint& point) const {
   return row;
 }
 
-void RecordListWindow::SetDropRow(long row) {
-  if (row == dropRow) return;
-  const long old = dropRow;
-  dropRow = row;
-  RefreshRow(old);
-  RefreshRow(row);
-}
+void RecordListWindow::SetDropRow(long row) { MoveMark(dropRow, row); }
 
 wxString RecordListWindow::RowText(const std::string& text) {
   std::size_t begin = 0, end = text.size();
@@ -263,7 +257,7 @@ void RecordListWindow::FitColumn() {
 
 void RecordListWindow::OnRowsMouse(wxMouseEvent& event) {
   event.Skip();
-  SetHotRow(event.GetEventType() == wxEVT_LEAVE_WINDOW ? -1 : RowAt(event.GetPosition()));
+  MoveMark(hotRow, event.GetEventType() == wxEVT_LEAVE_WINDOW ? -1 : RowAt(event.GetPosition()));
 }
 
 void RecordListWindow::OnRowsLeftUp(wxMouseEvent& event) {
@@ -278,10 +272,10 @@ void RecordListWindow::SendLeftClick() {
   ProcessWindowEvent(click);
 }
 
-void RecordListWindow::SetHotRow(long row) {
-  if (row == hotRow) return;
-  const long old = hotRow;
-  hotRow = row;
+void RecordListWindow::MoveMark(long& mark, long row) {
+  if (row == mark) return;
+  const long old = mark;
+  mark = row;
   RefreshRow(old);
   RefreshRow(row);
 }

@@ -91,7 +91,8 @@ class RecordListWindow : public wxListCtrl, public pq::RecordListObserver {
   void OnRowsMouse(wxMouseEvent& event);
   void OnRowsLeftUp(wxMouseEvent& event);
   void FitColumn();
-  void SetHotRow(long row);
+  // Moves a marked row (the hot or the drop row) and redraws both rows.
+  void MoveMark(long& mark, long row);
   void RefreshRow(long row);
   void SendLeftClick();
   // `text` cut to what the column can show, with an ellipsis where it was

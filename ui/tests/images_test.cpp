@@ -18,8 +18,6 @@
 
 namespace {
 
-using lists_test::ScopedSettings;
-
 bool SamePixels(const wxImage& a, const wxImage& b) {
   if (a.GetSize() != b.GetSize()) return false;
   for (int y = 0; y < a.GetHeight(); ++y) {

@@ -1,7 +1,7 @@
 #pragma once
-// What the tests of the record-list windows share: settings installed for the
-// option access, a shown frame to put windows in, records made from a text
-// and a source application, and the texts a list holds.
+// What the tests of the record-list windows share: a shown frame to put
+// windows in, records made from a text and a source application, and the
+// texts a list holds.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,13 +10,13 @@
 #include <boost/make_shared.hpp>
 #include <wx/frame.h>
 
-#include "appconfig.h"
 #include "gui_util.h"
 #include "pq/history.h"
 #include "pq/options.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
 #include "pq/searchlist.h"
+#include "scoped_settings.h"
 
 namespace lists_test {
 
@@ -52,20 +52,6 @@ inline void SearchNow(SearchList& search, const char* text) {
   search.SetText(text);
   search.RunSearch();
 }
-
-// The settings the option access reads, for one test.
-class ScopedSettings {
- public:
-  ScopedSettings() {
-    SetAppConfig(&config);
-    pq::SetOptionStore(&config.options);
-  }
-  ~ScopedSettings() {
-    pq::SetOptionStore(nullptr);
-    SetAppConfig(nullptr);
-  }
-  AppConfig config;
-};
 
 // A shown frame whose windows go before the lists of the test do.
 class WindowTest : public ::testing::Test {
