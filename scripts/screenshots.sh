@@ -93,7 +93,12 @@ xdotool key Right
 xdotool mousemove --window "$main" 600 400
 shoot history-second-list "$main"
 
-# The search page (the last tab) with a search typed into its field.
+# The search page (the last tab) with a search typed into its field; a hit
+# is selected with a click, and the focus goes back to the field (a row
+# selected in a list without the focus).
 xdotool key Right Right Tab
 xdotool type --delay 60 "the"
+sleep 0.5
+click "$main" 200 90
+xdotool key shift+Tab shift+Tab
 shoot search "$main"
