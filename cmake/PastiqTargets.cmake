@@ -5,24 +5,45 @@ target_compile_definitions(pastiq_wx INTERFACE ${wxWidgets_DEFINITIONS})
 target_compile_options(pastiq_wx INTERFACE ${wxWidgets_CXX_FLAGS})
 target_link_libraries(pastiq_wx INTERFACE ${wxWidgets_LIBRARIES})
 
-# pastiq_add_tests(<name> SOURCES <files...> LIBS <targets...>)
-# One GoogleTest binary per group; CTest lists every test case on its own.
-# Discovery happens when ctest runs, so a binary that needs a display is
-# only started under the test command's Xvfb.
+# pastiq_add_tests(<name> [X_SERVERS] [OWN_DISPLAY] SOURCES <files...> LIBS <targets...>)
+# One GoogleTest binary per group; CTest lists every test case on its own,
+# and runs the whole binary once more, shuffled and three times over
+# (<name>.shuffled_repeated), so that no test leans on the order of the
+# others or on what they leave behind. Discovery happens when ctest runs, so
+# a binary that needs a display is only started under the test command's Xvfb.
+# X_SERVERS: the binary starts X servers, window managers and clients of its
+# own; such tests run one at a time, so that a busy machine does not starve
+# the window managers of the tests running side by side (the other tests
+# still run in parallel with them).
+# OWN_DISPLAY: every test process of the binary runs on a private Xvfb
+# (testing/own_display.sh), so windows of other tests never take its focus.
 function(pastiq_add_tests name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "X_SERVERS;OWN_DISPLAY" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  # Window tests: each test process on an X server of its own (focus and
+  # stacking are per display, and tests run side by side).
+  set(runner "")
+  if(T_OWN_DISPLAY)
+    set(runner ${PROJECT_SOURCE_DIR}/testing/own_display.sh)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${runner})
+  endif()
   # A binary that brings its own main (a toolkit one) lists it among SOURCES
   # and names pastiq_sandbox in LIBS instead.
   if(NOT "pastiq_sandbox" IN_LIST T_LIBS)
     list(APPEND T_LIBS pastiq_test_main)
   endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock Threads::Threads)
+  set(lock "")
+  if(T_X_SERVERS)
+    set(lock RESOURCE_LOCK pastiq_x_servers)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 120
+    PROPERTIES TIMEOUT 120 ${lock}
     TEST_PREFIX "${name}.")
+  add_test(NAME ${name}.shuffled_repeated COMMAND ${runner} $<TARGET_FILE:${name}> --gtest_shuffle --gtest_repeat=3)
+  set_tests_properties(${name}.shuffled_repeated PROPERTIES TIMEOUT 600 ${lock})
 endfunction()
 
 # pastiq_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)

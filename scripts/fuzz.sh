@@ -20,7 +20,7 @@ fi
 target=$1
 seconds=${2:-300}
 echo "$targets" | grep -qx "$target" || { echo "no fuzz target $target; these exist:"; echo "$targets"; exit 2; }
-cmake --build "$build" -j"$(nproc)" --target "$target"
+cmake --build "$build" -j"${PASTIQ_JOBS:-$(nproc)}" --target "$target"
 seeds=$(cd "$build" && ctest -N -V -R "^$target\.seeds\$" | sed -n "s/.*Test command: .*$target \(.*\)$/\1/p" | tr -d '"')
 mkdir -p "$build/corpus/$target" "$build/crashes/$target"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}"

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything and runs every test: each test
+# case on its own, and each GoogleTest binary once more as a whole, shuffled
+# and repeated three times (<binary>.shuffled_repeated), so that no test
+# depends on the order of the others.
 # Tests that need a display run under one Xvfb started here; it never resets,
 # so a test process that connects as the last one leaves is not refused.
 set -euo pipefail

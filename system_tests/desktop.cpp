@@ -2,7 +2,6 @@
 
 #include "options.h"
 #include "platform/x11.h"
-#include "pq/options.h"
 
 namespace system_test {
 
@@ -12,7 +11,6 @@ bool Desktop::Start() {
   if (!platform::x11::Start(server.display().c_str(), &error)) return false;
   config = std::make_unique<AppConfig>();
   SetAppConfig(config.get());
-  pq::SetOptionStore(&config->options);
   config->options.Set(OPT_REJOIN_VIEWER, false);  // the toolkit's timer needs its loop
   config->options.Set(1005, true);                // bitmaps are recorded too
   history.CreateDefaultLists();
@@ -21,7 +19,7 @@ bool Desktop::Start() {
   pq::Mgr::Get().SetClient(&client);
   pq::Mgr::Get().Start(frame);
   started = true;
-  x11test::Pump(30);
+  x11test::Settle();
   return true;
 }
 
@@ -33,7 +31,6 @@ void Desktop::Stop() {
   pq::Mgr::Get().SetHistory(nullptr);
   DestroyWindow(frame);
   platform::x11::Stop();
-  pq::SetOptionStore(nullptr);
   SetAppConfig(nullptr);
   server.Stop();
 }

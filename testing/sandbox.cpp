@@ -43,4 +43,6 @@ std::string MakeTempDir(const std::string& hint) {
   fs::create_directories(p);
   return p.string();
 }
+
+std::string DataFile(const std::string& name) { return std::string(PASTIQ_TEST_DATA_DIR) + "/" + name; }
 }  // namespace testing_sandbox

@@ -10,4 +10,6 @@ void Enter();
 const std::string& Root();
 // A fresh, empty folder inside the sandbox.
 std::string MakeTempDir(const std::string& hint = "t");
+// A file of the tree's test data (testing/data/), e.g. "repro/text-bomb.pqs".
+std::string DataFile(const std::string& name);
 }  // namespace testing_sandbox

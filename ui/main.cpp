@@ -6,6 +6,7 @@
 
 #include "app.h"
 #include "desktop.h"
+#include "platform/x11.h"
 #include "startup.h"
 
 wxIMPLEMENT_APP_NO_MAIN(PastiqApp);
@@ -15,7 +16,8 @@ int main(int argc, char** argv) {
   int code = 0;
   if (HandleCommitArgument(argc, argv, &code)) return code;
   // The desktop before the toolkit, so that a missing display is told in
-  // our words.
+  // our words. The program works on the X11 desktop.
+  platform::SetRealDesktop(&platform::x11::OpenDesktop);
   std::string error;
   if (!OpenDesktop(&error)) {
     std::fprintf(stderr, "pastiq: %s\n", error.c_str());

@@ -17,7 +17,8 @@
 #include "pq/dataobject.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
-#include "pq/options.h"
+#include "options.h"
+#include "sim_app.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
 
@@ -42,19 +43,14 @@ struct Desktop {
     sim::Reset();
     config = std::make_unique<AppConfig>();
     SetAppConfig(config.get());
-    pq::SetOptionStore(&config->options);
     // No re-join timer here: the toolkit's timer needs an event loop.
     config->options.Set(OPT_REJOIN_VIEWER, false);
     history.CreateDefaultLists();
 
-    sim::ProcessSpec spec;
-    spec.exePath = L"/usr/bin/editor";
-    pid = sim::CreateProcess(spec);
-    thread = sim::MainThread(pid);
-    sim::WindowSpec frameSpec;
-    frameSpec.thread = thread;
-    frameSpec.className = L"EditorFrame";
-    frame = sim::AddWindow(frameSpec);
+    const testing_sim::App editor = testing_sim::AddApp(L"/usr/bin/editor", L"EditorFrame");
+    pid = editor.pid;
+    thread = editor.thread;
+    frame = editor.frame;
     edit = sim::AddEdit(thread, frame);
     codeEditor = sim::AddEdit(thread, frame, L"CodeEditor");
 
@@ -66,7 +62,6 @@ struct Desktop {
   ~Desktop() {
     pq::Mgr::Get().Stop();
     pq::Mgr::Get().SetHistory(nullptr);
-    pq::SetOptionStore(nullptr);
     SetAppConfig(nullptr);
     DestroyWindow(window);
   }

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <utility>
 
 #include <wx/image.h>
 #include <wx/log.h>
@@ -20,6 +21,11 @@ std::uint32_t BigEndianWord(const unsigned char* p) {
          std::uint32_t(p[3]);
 }
 
+bool PictureSizeAcceptable(std::uint64_t w, std::uint64_t h) {
+  return w > 0 && h > 0 && w <= std::uint64_t(platform::kMaxBitmapSide) &&
+         h <= std::uint64_t(platform::kMaxBitmapSide) && w * h <= kMaxPicturePixels;
+}
+
 // A PNG whose header promises a picture we would refuse anyway is not handed
 // to the decoder, which would allocate for it first.
 bool PngSizeAcceptable(const void* bytes, std::size_t size) {
@@ -27,10 +33,7 @@ bool PngSizeAcceptable(const void* bytes, std::size_t size) {
   const auto* p = static_cast<const unsigned char*>(bytes);
   if (size < 33 || std::memcmp(p, kSignature, 8) != 0 || std::memcmp(p + 12, "IHDR", 4) != 0)
     return false;
-  const std::uint64_t w = BigEndianWord(p + 16);
-  const std::uint64_t h = BigEndianWord(p + 20);
-  return w > 0 && h > 0 && w <= std::uint64_t(platform::kMaxBitmapSide) &&
-         h <= std::uint64_t(platform::kMaxBitmapSide) && w * h <= platform::kMaxBitmapPixels;
+  return PictureSizeAcceptable(BigEndianWord(p + 16), BigEndianWord(p + 20));
 }
 
 }  // namespace
@@ -106,6 +109,7 @@ bool BitmapItem::Load(IDataObject* source) {
   // pixel is read.
   platform::DibLayout layout;
   if (!platform::ParsePackedDib(dib.data(), dib.size(), &layout)) return false;
+  if (!PictureSizeAcceptable(std::uint64_t(layout.width), std::uint64_t(layout.height))) return false;
   HBITMAP bitmap = platform::BitmapFromPackedDib(dib.data(), dib.size());
   if (bitmap == nullptr) return false;
   SetHandle(bitmap);
@@ -113,11 +117,10 @@ bool BitmapItem::Load(IDataObject* source) {
   return true;
 }
 
-wxImage BitmapItem::GetImage() const {
-  platform::BitmapPixels px;
-  if (m_bitmap == nullptr || !platform::ReadBitmapPixels(m_bitmap, &px) || px.width <= 0 ||
-      px.height <= 0)
-    return wxImage();
+namespace {
+
+wxImage ImageFromPixels(const platform::BitmapPixels& px) {
+  if (px.width <= 0 || px.height <= 0) return wxImage();
   wxImage image(px.width, px.height, false);
   if (!image.IsOk()) return wxImage();
   if (px.hasAlpha) image.SetAlpha();
@@ -132,6 +135,21 @@ wxImage BitmapItem::GetImage() const {
     if (alpha != nullptr) alpha[i] = static_cast<unsigned char>(v >> 24);
   }
   return image;
+}
+
+}  // namespace
+
+wxImage BitmapItem::GetImage() const {
+  platform::BitmapPixels px;
+  if (m_bitmap == nullptr || !platform::ReadBitmapPixels(m_bitmap, &px)) return wxImage();
+  return ImageFromPixels(px);
+}
+
+wxImage BitmapItem::GetImage(const wxRect& part) const {
+  platform::BitmapPixels px;
+  const RECT r{part.GetLeft(), part.GetTop(), part.GetRight() + 1, part.GetBottom() + 1};
+  if (m_bitmap == nullptr || !platform::ReadBitmapPixels(m_bitmap, r, &px)) return wxImage();
+  return ImageFromPixels(px);
 }
 
 bool BitmapItem::SetImage(const wxImage& source) {
@@ -155,7 +173,7 @@ bool BitmapItem::SetImage(const wxImage& source) {
     px.argb[i] = (a << 24) | (std::uint32_t(rgb[3 * i]) << 16) |
                  (std::uint32_t(rgb[3 * i + 1]) << 8) | std::uint32_t(rgb[3 * i + 2]);
   }
-  HBITMAP bitmap = platform::CreateBitmapFromPixels(px);
+  HBITMAP bitmap = platform::CreateBitmapFromPixels(std::move(px));
   SetHandle(bitmap);
   return bitmap != nullptr;
 }

@@ -7,8 +7,6 @@
 #include <boost/serialization/vector.hpp>
 #include <wx/filefn.h>
 #include <wx/intl.h>
-#include <wx/log.h>
-#include <stdexcept>
 
 #include "appconfig.h"
 #include "cmn/archive.h"
@@ -171,9 +169,9 @@ wxString History::GetFilePath() { return AppConfig::GetFolder() + "/pastiq_histo
 
 void History::Load() { Load(GetFilePath()); }
 
-void History::Load(const wxString& path) {
+void History::Load(const wxString& path, std::uint64_t budget) {
   History fresh;
-  cmn::LoadArchiveFile(path, cmn::kHistoryFileMagic, fresh);
+  cmn::LoadArchiveFile(path, cmn::kHistoryFileMagic, fresh, budget);
   if (!fresh.Repair()) fresh.CreateDefaultLists();
   TakeFrom(fresh);
   // A file loaded on purpose needs no keeping.
@@ -183,10 +181,7 @@ void History::Load(const wxString& path) {
 void History::Save(const wxString& path, const ArchiveInfo& info) {
   if (!unloadedFile_.empty() && unloadedFile_ == path && wxFileExists(path)) {
     // Never overwrite a history that was not read unless it is kept.
-    wxLogNull quiet;
-    if (!wxCopyFile(path, path + ".bak", true)) {
-      throw std::runtime_error("cannot keep the unread history file as pastiq_history.bak");
-    }
+    cmn::KeepUnreadFile(path);
     unloadedFile_.clear();
   }
   cmn::SaveArchiveFile(path, cmn::kHistoryFileMagic, info, *this);
@@ -224,9 +219,9 @@ SearchCriteria* GetSearchCriteria(RecordList* list) {
   return static_cast<SearchList*>(list);
 }
 
-void LoadRecordListFile(RecordList& list, const wxString& path) {
+void LoadRecordListFile(RecordList& list, const wxString& path, std::uint64_t budget) {
   RecordList fresh;
-  cmn::LoadArchiveFile(path, cmn::kRecordListFileMagic, fresh);
+  cmn::LoadArchiveFile(path, cmn::kRecordListFileMagic, fresh, budget);
   list.records_.swap(fresh.records_);
   list.name.swap(fresh.name);
   list.maxRecords = fresh.maxRecords;

@@ -4,7 +4,7 @@
 
 #include <wx/intl.h>
 
-#include "pq/options.h"
+#include "options.h"
 #include "pq/item.h"
 
 namespace pq {
@@ -73,16 +73,16 @@ std::size_t ItemType::IndexOf(const ItemType* type) {
 
 bool ItemType::IsRecordEnabled(CLIPFORMAT format) {
   const ItemType* t = FindByFormat(format);
-  return t != nullptr && GetBoolOption(RecordOptionId(t->m_id), false);
+  return t != nullptr && OptionValue<bool>(RecordOptionId(t->m_id), false);
 }
 
 bool ItemType::IsPasteEnabled(CLIPFORMAT format) {
   const ItemType* t = FindByFormat(format);
-  return t != nullptr && !GetBoolOption(PasteOptionId(t->m_id), false);
+  return t != nullptr && !OptionValue<bool>(PasteOptionId(t->m_id), false);
 }
 
 void ItemType::SetPasteEnabled(const ItemType& type, bool enabled) {
-  SetBoolOption(PasteOptionId(type.m_id), !enabled);
+  SetOption(PasteOptionId(type.m_id), !enabled);
 }
 
 void ItemType::SortById() {

@@ -4,15 +4,11 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <exception>
 #include <iterator>
-#include <stdexcept>
 #include <string>
 
 #include <boost/make_shared.hpp>
-#include <wx/app.h>
 #include <wx/log.h>
-#include <wx/timer.h>
 
 #include "appconfig.h"
 #include "cmn/strconv.h"
@@ -23,7 +19,6 @@
 #include "platform/process.h"
 #include "pq/history.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
 #include "pq/sourceapp.h"
@@ -57,7 +52,7 @@ constexpr const wchar_t* kRuntimeProcess = L"CSRSS.EXE";
 constexpr DWORD kDuplicateWindowMs = 1000;
 constexpr int kDefaultRejoinInterval = 10000;
 
-bool Option(int id) { return GetBoolOption(id, false); }
+bool Option(int id) { return OptionValue<bool>(id, false); }
 
 DWORD ProcessOf(HWND hwnd) {
   DWORD pid = 0;
@@ -72,37 +67,9 @@ std::wstring Upper(std::wstring s) {
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b) { return Upper(a) == Upper(b); }
 
-// The toolkit's timer, for the program.
-class ToolkitTimer : public RepeatingTimer, private wxTimer {
- public:
-  explicit ToolkitTimer(std::function<void()> fire) : fire_(std::move(fire)) {}
-  void Start(int ms) override { wxTimer::Start(ms, wxTIMER_CONTINUOUS); }
-  void Stop() override { wxTimer::Stop(); }
-  bool IsRunning() const override { return wxTimer::IsRunning(); }
-
- private:
-  void Notify() override { fire_(); }
-  std::function<void()> fire_;
-};
-
-RepeatingTimerFactory& TimerFactory() {
-  static RepeatingTimerFactory factory;
-  return factory;
-}
-
 }  // namespace
 
-void SetRepeatingTimerFactory(RepeatingTimerFactory factory) { TimerFactory() = std::move(factory); }
-
-ViewerTimer::ViewerTimer() {
-  auto fire = [this] { Notify(); };
-  if (TimerFactory()) {
-    timer_ = TimerFactory()(fire);
-  } else if (wxTheApp) {
-    // The toolkit's timers need its application.
-    timer_ = std::make_unique<ToolkitTimer>(fire);
-  }
-}
+ViewerTimer::ViewerTimer() : timer_(cmn::MakeTimer(cmn::Timer::kRepeating, [this] { Notify(); })) {}
 
 void ViewerTimer::Start(int ms) {
   if (timer_) timer_->Start(ms);
@@ -251,18 +218,15 @@ void Mgr::Stop() {
 }
 
 void Mgr::Subscribe() {
-  subscribedStore_ = GetOptionStore();
+  AppConfig* config = FindAppConfig();
+  subscribedStore_ = config ? &config->options : nullptr;
   if (!subscribedStore_) return;
   for (int id : kWatchedOptions) subscribedStore_->AddObserver(id, this);
 }
 
 void Mgr::Unsubscribe() {
-  // The store offers no removal; take ourselves out of its observer lists.
   if (!subscribedStore_) return;
-  for (auto& entry : subscribedStore_->map) {
-    auto& observers = entry.second.observers;
-    observers.erase(std::remove(observers.begin(), observers.end(), this), observers.end());
-  }
+  for (int id : kWatchedOptions) subscribedStore_->RemoveObserver(id, this);
   subscribedStore_ = nullptr;
 }
 
@@ -321,8 +285,7 @@ void Mgr::UpdateViewerChain() {
 void Mgr::UpdateViewerTimer() {
   if (!viewerTimer_) return;
   if (Option(OPT_REJOIN_VIEWER)) {
-    int interval = kDefaultRejoinInterval;
-    if (cmn::option<int>* store = GetOptionStore()) store->Get(OPT_REJOIN_INTERVAL, interval);
+    const int interval = OptionValue<int>(OPT_REJOIN_INTERVAL, kDefaultRejoinInterval);
     viewerTimer_->Start(std::max(interval, kMinRejoinInterval));
   } else {
     viewerTimer_->Stop();
@@ -330,8 +293,7 @@ void Mgr::UpdateViewerTimer() {
 }
 
 void Mgr::UpdateShortcutKeys() {
-  char key = 0;
-  if (cmn::option<int>* store = GetOptionStore()) store->Get(OPT_SHORTCUT_KEY, key);
+  const char key = OptionValue<char>(OPT_SHORTCUT_KEY, 0);
   const wchar_t lower =
       static_cast<wchar_t>(std::towlower(static_cast<wchar_t>(static_cast<unsigned char>(key))));
   const SHORT vk = VkKeyScanW(lower);
@@ -440,11 +402,8 @@ void Mgr::CaptureClipboard() {
   list->AddRecord(record);
 
   if (client_ && Option(OPT_AUTO_SEND)) {
-    try {
-      for (const NetworkAddress& host : GetAppConfig().autoSendHosts) client_->SendRecord(record, host);
-    } catch (const std::logic_error&) {
-      // No settings record installed: no hosts to send to.
-    }
+    if (const AppConfig* config = FindAppConfig())
+      for (const NetworkAddress& host : config->autoSendHosts) client_->SendRecord(record, host);
   }
   if (client_) client_->AnimateTaskbarIcon();
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <boost/serialization/string.hpp>
+#include <wx/filename.h>
 #include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/mstream.h>
@@ -101,7 +102,9 @@ bool Record::LoadFromDataObject(IDataObject* clip) {
   Releaser<IEnumFORMATETC> formats;
   const HRESULT hr = clip->EnumFormatEtc(DATADIR_GET, formats.out());
   if (FAILED(hr) || !formats.get()) {
-    wxLogSysError(static_cast<long>(hr), "%s", _("Failed to retrieve the supported clipboard formats"));
+    // The toolkit's system-error text would read the code as an errno.
+    wxLogError("%s: error %s", _("Failed to retrieve the supported clipboard formats"),
+               platform::DescribeResult(hr));
   } else {
     FORMATETC fe{};
     while (formats.get()->Next(1, &fe, nullptr) == S_OK) {
@@ -163,11 +166,30 @@ DataObject* Record::CreateDataObject(const RecordList* source) const {
   return d.release();
 }
 
+namespace {
+ItemBlockLimits g_itemBlockLimits;
+}  // namespace
+
+ItemBlockLimits GetItemBlockLimits() { return g_itemBlockLimits; }
+
+void SetItemBlockLimits(const ItemBlockLimits& limits) { g_itemBlockLimits = limits; }
+
 bool Record::CompressItems(DataObject& d) {
   wxMemoryOutputStream out;
-  cmn::WriteArchive(out, [&](cmn::oarchive& ar) { ar << static_cast<const DataObject&>(d); });
+  const std::uint64_t text =
+      cmn::WriteArchive(out, [&](cmn::oarchive& ar) { ar << static_cast<const DataObject&>(d); });
   const std::size_t size = out.GetSize();
   if (size == 0) return false;
+  // What unpacking will charge: the text, the data object, its item vector,
+  // every item and a picture's body.
+  const std::uint64_t unpacked = text + cmn::kObjectCharge * (2 + 2 * std::uint64_t(d.Items().size()));
+  const ItemBlockLimits limits = GetItemBlockLimits();
+  if (size > limits.packed || unpacked > limits.unpacked) {
+    // Kept, it could be neither saved nor read back: nothing is recorded.
+    wxLogWarning(_("The clip is too large to be recorded (%s of compressed data)."),
+                 wxFileName::GetHumanReadableSize(wxULongLong(size)));
+    return false;
+  }
   cmn::mblock<char> block(size);
   out.CopyTo(block.data(), size);
   items.swap(block);
@@ -177,7 +199,7 @@ bool Record::CompressItems(DataObject& d) {
 bool Record::DecompressItems(DataObject& d) const {
   if (items.empty()) return false;
   wxMemoryInputStream in(items.data(), items.size());
-  cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> d; });
+  cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> d; }, GetItemBlockLimits().unpacked);
   return true;
 }
 

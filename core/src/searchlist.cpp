@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 #include <locale>
-#include <mutex>
 #include <utility>
 
 // The archives first, so that the export below registers for both.
@@ -15,7 +14,6 @@
 #include <boost/serialization/export.hpp>
 #include <wx/app.h>
 #include <wx/thread.h>
-#include <wx/timer.h>
 #include <wx/utils.h>
 
 #include "cmn/strconv.h"
@@ -182,44 +180,6 @@ bool SearchTextMatches(const std::string& text, const std::string& pattern, bool
 
 }  // namespace pq
 
-// ---- the timer ----
-
-namespace {
-
-class ToolkitSearchTimer : public SearchTimer, private wxTimer {
- public:
-  explicit ToolkitSearchTimer(std::function<void()> fire) : fire_(std::move(fire)) {}
-  void Start(int milliseconds) override { wxTimer::Start(milliseconds, wxTIMER_ONE_SHOT); }
-  void Stop() override { wxTimer::Stop(); }
-  bool IsRunning() const override { return wxTimer::IsRunning(); }
-
- private:
-  void Notify() override { fire_(); }
-  std::function<void()> fire_;
-};
-
-std::mutex g_factoryLock;
-SearchTimerFactory g_factory;
-
-std::unique_ptr<SearchTimer> MakeTimer(std::function<void()> fire) {
-  SearchTimerFactory factory;
-  {
-    std::lock_guard<std::mutex> lock(g_factoryLock);
-    factory = g_factory;
-  }
-  if (factory) return factory(std::move(fire));
-  // The toolkit's timers need its application and belong to the GUI thread.
-  if (!wxAppConsole::GetInstance() || !wxThread::IsMain()) return nullptr;
-  return std::make_unique<ToolkitSearchTimer>(std::move(fire));
-}
-
-}  // namespace
-
-void SetSearchTimerFactory(SearchTimerFactory factory) {
-  std::lock_guard<std::mutex> lock(g_factoryLock);
-  g_factory = std::move(factory);
-}
-
 // ---- the list ----
 
 SearchList::SearchList() {
@@ -233,7 +193,7 @@ SearchList::~SearchList() {
 
 void SearchList::StartDelay() {
   if (!wxThread::IsMain()) return;
-  if (!timer_) timer_ = MakeTimer([this] { RunSearch(); });
+  if (!timer_) timer_ = cmn::MakeTimer(cmn::Timer::kOneShot, [this] { RunSearch(); });
   if (timer_) timer_->Start(kDelayMs);
 }
 

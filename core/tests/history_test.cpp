@@ -10,13 +10,15 @@
 
 #include "appconfig.h"
 #include "cmn/archive.h"
+#include "fake_timers.h"
 #include "pq/history.h"
+#include "pq/searchlist.h"
 #include "records_test_util.h"
 #include "sandbox.h"
 
 namespace {
 
-using records_test::FakeClock;
+using testing_timers::FakeTimers;
 using records_test::MakeRecord;
 using records_test::Texts;
 using Lines = std::vector<std::string>;
@@ -80,7 +82,7 @@ class HistoryTest : public ::testing::Test {
   }
   void TearDown() override { history.RemoveObserver(&obs); }
 
-  FakeClock clock;
+  FakeTimers clock;
   std::string folder;
   wxString path;
   pq::History history;
@@ -281,6 +283,45 @@ void WriteHistory(const wxString& path, const std::vector<pq::RecordList*>& list
   cmn::SaveArchiveFile(path, cmn::kHistoryFileMagic, kInfo, h);
 }
 
+// What the file carries beyond the lists the user sees (an integer and a
+// second vector of lists, written by other versions) survives a load and a
+// save, a record shared with a visible list included.
+TEST_F(HistoryTest, TheExtraValueAndTheExtraListsSurviveALoadAndASave) {
+  pq::RecordList a, x, y;
+  a.name = "A";
+  x.name = "X";
+  y.name = "Y";
+  const auto shared = MakeRecord("in both");
+  a.AddRecord(shared);
+  x.AddRecord(shared);
+  x.AddRecord(MakeRecord("only extra"));
+  HandMadeHistory written;
+  written.extraValue = 4711;
+  written.lists = {&a};
+  written.main = &a;
+  written.extra = {&x, &y};
+  cmn::SaveArchiveFile(path, cmn::kHistoryFileMagic, kInfo, written);
+
+  pq::History loaded;
+  loaded.Load(path);
+  EXPECT_EQ(Names(loaded), (Lines{"A"}));
+  const wxString again = path + ".again";
+  loaded.Save(again, kInfo);
+
+  HandMadeHistory back;
+  cmn::LoadArchiveFile(again, cmn::kHistoryFileMagic, back);
+  EXPECT_EQ(back.extraValue, 4711u);
+  ASSERT_EQ(back.lists.size(), 1u);
+  ASSERT_EQ(back.extra.size(), 2u);
+  EXPECT_EQ(back.extra[0]->name, "X");
+  EXPECT_EQ(back.extra[1]->name, "Y");
+  EXPECT_EQ(Texts(*back.extra[0]), (Lines{"only extra", "in both"}));
+  EXPECT_TRUE(back.extra[1]->GetRecords().empty());
+  EXPECT_EQ(back.extra[0]->GetRecord(1), back.lists[0]->GetRecord(0));
+  for (pq::RecordList* l : back.lists) delete l;
+  for (pq::RecordList* l : back.extra) delete l;
+}
+
 TEST_F(HistoryTest, AMainListThatCannotListenFallsToTheFirstOrdinaryList) {
   SearchList search;
   pq::RecordList a, b;
@@ -428,7 +469,7 @@ class HistoryStartTest : public ::testing::Test {
   }
   void TearDown() override { unsetenv("PASTIQ_DATA_DIR"); }
 
-  FakeClock clock;
+  FakeTimers clock;
   std::string dataDir;
   wxString file;
   std::string original;

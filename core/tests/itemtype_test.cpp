@@ -5,7 +5,7 @@
 
 #include "pq/item.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
+#include "settings.h"
 
 namespace {
 
@@ -44,19 +44,24 @@ void ExpectOrder(const std::vector<Row>& rows) {
   }
 }
 
-// A fresh option store for one test.
+// Settings without a single option, for one test.
 class WithOptions : public ::testing::Test {
  protected:
-  void SetUp() override { pq::SetOptionStore(&store); }
-  void TearDown() override { pq::SetOptionStore(nullptr); }
-  cmn::option<int> store;
+  testing_settings::ScopedSettings settings{testing_settings::kNoOptions};
+  cmn::option<int>& store = settings.options();
+};
+
+// The registry as it was, put back after a test that sorts it.
+class ItemTypeOrder : public ::testing::Test {
+ protected:
+  ~ItemTypeOrder() override { pq::ItemType::GetItemTypes() = registered; }
+  const std::vector<pq::ItemType*> registered = pq::ItemType::GetItemTypes();
 };
 
 }  // namespace
 
-// The only test that sorts, and it sorts last: the registry is in
-// registration order when it starts (ctest runs each test in its own process).
-TEST(ItemTypeRegistry, RegistrationOrderThenIdOrder) {
+// The only test that sorts; the registry is in registration order until then.
+TEST_F(ItemTypeOrder, RegistrationOrderThenIdOrder) {
   std::vector<Row> rows = RegistrationOrder();
   ExpectOrder(rows);
   EXPECT_EQ(pq::ItemType::GetItemTypes().front()->GetId(), 1005) << "bitmap first";
@@ -126,8 +131,8 @@ TEST_F(WithOptions, PasteSwitch) {
   EXPECT_FALSE(stored);
 }
 
-TEST(ItemTypeRegistry, NoStoreMeansDefaults) {
-  pq::SetOptionStore(nullptr);
+TEST(ItemTypeRegistry, NoSettingsMeansDefaults) {
+  SetAppConfig(nullptr);
   EXPECT_FALSE(pq::ItemType::IsRecordEnabled(CF_UNICODETEXT));
   EXPECT_TRUE(pq::ItemType::IsPasteEnabled(CF_UNICODETEXT));
   pq::ItemType::SetPasteEnabled(*pq::ItemType::FindById(1001), false);  // nothing to store into

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "appconfig.h"
+#include "fake_timers.h"
 #include "platform/clipboard.h"
 #include "platform/hooks.h"
 #include "platform/input.h"
@@ -21,25 +22,11 @@
 #include "pq/mgr.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
+#include "sim_app.h"
 
 namespace mgr_test {
 
 namespace sim = platform::sim;
-
-// Repeating timers on the desktop's virtual clock.
-class VirtualTimers {
- public:
-  VirtualTimers();
-  ~VirtualTimers();
-  // Moves the clock, firing every period that ends on the way.
-  void Advance(DWORD ms);
-  // The period of the newest running timer, 0 when none runs.
-  int RunningPeriod() const;
-
- private:
-  struct Timer;
-  std::vector<Timer*> timers_;
-};
 
 // What the application's later parts would receive.
 class RecordingClient : public pq::MgrClient {
@@ -60,11 +47,7 @@ class RecordingClient : public pq::MgrClient {
   std::vector<std::string> log;
 };
 
-struct App {
-  DWORD pid = 0;
-  DWORD thread = 0;
-  HWND frame = nullptr;
-};
+using App = testing_sim::App;
 
 // The main frame's own procedure: notes what reaches it.
 LRESULT FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -75,8 +58,11 @@ class ManagerDesktop : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // A running application with a top-level window.
-  App AddApp(const std::wstring& exe, const std::wstring& frameClass = L"AppFrame");
+  // A running application with a top-level window (testing_sim::AddApp).
+  App AddApp(const std::wstring& exe, const std::wstring& frameClass = L"AppFrame",
+             const sim::ProcessSpec& process = {}) {
+    return testing_sim::AddApp(exe, frameClass, process);
+  }
   // A window of `app` of the given class (a child of its frame).
   HWND AddControl(const App& app, const std::wstring& className);
   // `owner`'s application puts data on the clipboard; all queued work runs.
@@ -95,7 +81,7 @@ class ManagerDesktop : public ::testing::Test {
   pq::RecordPtr TextRecord(const std::string& text, const std::string& html = "");
 
   std::unique_ptr<AppConfig> config;
-  std::unique_ptr<VirtualTimers> timers;
+  std::unique_ptr<testing_timers::FakeTimers> timers;
   pq::History history;
   HWND window = nullptr;  // our main window
   App shell;              // the taskbar's process

@@ -12,7 +12,6 @@
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
 
 namespace mgr_test {
 namespace {
@@ -38,7 +37,9 @@ const std::pair<WPARAM, bool> kCtrlDown{VK_CONTROL, true}, kCtrlUp{VK_CONTROL, f
     kVUp{'V', false}, kAltDown{VK_MENU, true}, kAltUp{VK_MENU, false};
 
 TEST_F(Paste, EditControlsGetWmPasteAndNoKeys) {
-  for (const wchar_t* cls : {L"Edit", L"RichEdit20W", L"richedit50w"}) {
+  // Every class that pastes on the message, in any letter case.
+  for (const wchar_t* cls : {L"Edit", L"RichEdit50W", L"richeditcea", L"RICHEDITCEW", L"RichEdit20A",
+                             L"RichEdit", L"RichEdit20W"}) {
     HWND target = sim::AddEdit(editorApp.thread, editorApp.frame, cls);
     Focus(target);
     ASSERT_EQ(mgr().GetTargetField(), target);
@@ -50,6 +51,18 @@ TEST_F(Paste, EditControlsGetWmPasteAndNoKeys) {
     EXPECT_TRUE(sim::Keys(target).empty()) << cls;
   }
   EXPECT_TRUE(MainTexts().empty()) << "our paste is not recorded";
+}
+
+TEST_F(Paste, ClassesCloseToTheEditClassesGetKeysInstead) {
+  for (const wchar_t* cls : {L"Edit2", L"RichEdit60W", L"RICHEDIT50", L"TEdit"}) {
+    HWND target = sim::AddEdit(editorApp.thread, editorApp.frame, cls);
+    Focus(target);
+    sim::ClearMessages(target);
+    EXPECT_TRUE(mgr().PasteRecord(TextRecord("typed"), nullptr));
+    sim::Settle();
+    EXPECT_EQ(CountOf(target, WM_PASTE), 0) << cls;
+    EXPECT_FALSE(sim::Keys(target).empty()) << cls;
+  }
 }
 
 TEST_F(Paste, TheCommandClassGetsThePasteCommand) {
@@ -85,6 +98,31 @@ TEST_F(KeystrokePaste, OtherClassesAreActivatedAndGetCtrlV) {
   EXPECT_EQ(KeyEvents(target), (std::vector<std::pair<WPARAM, bool>>{kCtrlDown, kVDown, kVUp, kCtrlUp}));
   EXPECT_EQ(sim::EditText(target), L"typed in");
   EXPECT_EQ(CountOf(target, WM_PASTE), 0);
+}
+
+// The keys wait for a later turn of the loop and the activation gets a
+// moment of its own first; a target that cannot come to the front gets none.
+TEST_F(KeystrokePaste, TheActivationHasTwentyMillisecondsBeforeTheKeys) {
+  const struct {
+    bool foregroundAllowed;
+    bool activated;
+    std::uint64_t pause;
+  } cases[] = {{true, true, 20}, {false, false, 0}};
+  for (const auto& c : cases) {
+    BringOursToFront();
+    sim::ClearMessages(target);
+    sim::SetForegroundAllowed(c.foregroundAllowed);
+    const std::uint64_t start = sim::NowMs();
+    EXPECT_TRUE(mgr().Paste());
+    EXPECT_EQ(sim::NowMs() - start, c.pause) << c.foregroundAllowed;
+    EXPECT_EQ(GetForegroundWindow() == editorApp.frame, c.activated) << c.foregroundAllowed;
+    EXPECT_TRUE(sim::Keys(target).empty()) << "typed before the activation took";
+    sim::SetForegroundAllowed(true);
+    sim::Settle();
+    if (c.activated) {
+      EXPECT_EQ(KeyEvents(target), (std::vector<std::pair<WPARAM, bool>>{kCtrlDown, kVDown, kVUp, kCtrlUp}));
+    }
+  }
 }
 
 TEST_F(KeystrokePaste, HeldModifiersShapeTheKeys) {
@@ -124,8 +162,8 @@ TEST_F(KeystrokePaste, OurHookDoesNotTakeTheTypedKeysForTheShortcut) {
   RecordingClient client;
   mgr().SetClient(&client);
   // Ctrl+V as the popup shortcut: the typed Ctrl+V must not open the popup.
-  pq::SetBoolOption(OPT_POPUP_SHORTCUT_WIN, false);
-  pq::SetBoolOption(OPT_POPUP_SHORTCUT_CTRL, true);
+  SetOption(OPT_POPUP_SHORTCUT_WIN, false);
+  SetOption(OPT_POPUP_SHORTCUT_CTRL, true);
   EXPECT_TRUE(mgr().PasteRecord(TextRecord("plain paste"), nullptr));
   sim::Settle();
   EXPECT_TRUE(client.log.empty());

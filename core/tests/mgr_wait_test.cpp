@@ -5,6 +5,7 @@
 #include "platform/sim/desktop.h"
 #include "platform/window.h"
 #include "pq/mgr.h"
+#include "sim_app.h"
 
 namespace {
 
@@ -47,13 +48,9 @@ TEST(WaitForProcessIdle, FollowsTheProcessOnTheVirtualClock) {
 
 TEST(QueryGUIThreadInfo, ReportsTheForegroundThreadsFocusWithTheStructuresOwnSize) {
   sim::Reset();
-  sim::ProcessSpec spec;
-  spec.exePath = L"/usr/bin/editor";
-  const DWORD pid = sim::CreateProcess(spec);
-  sim::WindowSpec frame;
-  frame.thread = sim::MainThread(pid);
-  HWND top = sim::AddWindow(frame);
-  HWND edit = sim::AddEdit(frame.thread, top);
+  const testing_sim::App editor = testing_sim::AddApp(L"/usr/bin/editor");
+  HWND top = editor.frame;
+  HWND edit = sim::AddEdit(editor.thread, top);
   ASSERT_TRUE(sim::SetFocus(edit));
 
   GUITHREADINFO info = pq::QueryGUIThreadInfo(0);

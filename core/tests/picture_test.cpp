@@ -1,7 +1,11 @@
 // The bitmap and metafile items.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "fakesource.h"
+#include "sandbox.h"
 #include "pq/item.h"
 
 using namespace pqtest;
@@ -165,6 +169,37 @@ TEST_F(BitmapItemTest, PngRoundTrip) {
   EXPECT_TRUE(pq::BitmapItem().EncodePng().empty());
 }
 
+// 64 million pixels from 250 KB of PNG, or a few megabytes of 1-bit DIB:
+// refused from their headers, before any pixel is decoded.
+TEST_F(BitmapItemTest, PicturesOverThePixelBudgetAreRefusedBeforeDecoding) {
+  std::ifstream in(testing_sandbox::DataFile("repro/png-8000x8000.png"), std::ios::binary);
+  const std::vector<char> png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(png.size(), 248899u);
+  pq::BitmapItem item;
+  item.DecodePng(png.data(), png.size());
+  EXPECT_TRUE(item.IsEmpty());
+
+  // One row more than the budget holds at 8192 pixels a row, one bit each.
+  const LONG width = 8192;
+  const LONG height = static_cast<LONG>(pq::kMaxPicturePixels / width) + 1;
+  const std::size_t stride = width / 8;
+  std::vector<char> dib(40 + 8 + stride * std::size_t(height), '\0');
+  auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) dib[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  put(0, 40, 4);
+  put(4, width, 4);
+  put(8, static_cast<std::uint32_t>(height), 4);
+  put(12, 1, 2);
+  put(14, 1, 2);
+  put(40 + 4, 0xFFFFFF, 4);  // white; black is entry 0
+  ASSERT_TRUE(platform::ParsePackedDib(dib.data(), dib.size(), nullptr)) << "a well-formed bitmap";
+  Ref<FakeSource> src(FakeSource::Create());
+  src->OfferBytes(CF_DIB, dib);
+  EXPECT_FALSE(item.Load(src.get()));
+  EXPECT_TRUE(item.IsEmpty());
+}
+
 // ---- Metafile ------------------------------------------------------------------
 
 namespace {
@@ -250,4 +285,17 @@ TEST_F(BitmapItemTest, MaskColourBecomesTransparency) {
   EXPECT_EQ(back.GetRed(1, 0), 200);
   EXPECT_FALSE(item.SetImage(wxImage()));
   EXPECT_TRUE(item.IsEmpty());
+}
+
+TEST_F(BitmapItemTest, APartOfThePictureAsAnImage) {
+  pq::BitmapItem item;
+  item.SetHandle(platform::CreateBitmapFromPixels(Pixels3x2()));
+  const wxImage part = item.GetImage(wxRect(1, 0, 5, 5));  // clipped to 2 x 2
+  ASSERT_TRUE(part.IsOk());
+  EXPECT_EQ(part.GetSize(), wxSize(2, 2));
+  EXPECT_EQ(part.GetGreen(0, 0), 255);  // the picture's (1, 0)
+  EXPECT_EQ(part.GetBlue(1, 0), 255);   // (2, 0)
+  EXPECT_EQ(part.GetRed(1, 1), 0x80);   // (2, 1)
+  EXPECT_FALSE(item.GetImage(wxRect(3, 0, 1, 1)).IsOk());
+  EXPECT_FALSE(pq::BitmapItem().GetImage(wxRect(0, 0, 1, 1)).IsOk());
 }

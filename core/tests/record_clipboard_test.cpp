@@ -6,7 +6,8 @@
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
+#include "settings.h"
+#include "sim_app.h"
 #include "pq/record.h"
 #include "platform/clipboard.h"
 #include "platform/gdi.h"
@@ -21,18 +22,9 @@ class ClipboardCaptureTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::Reset();
-    sim::ProcessSpec spec;
-    spec.exePath = L"/usr/bin/editor";
-    const DWORD pid = sim::CreateProcess(spec);
-    sim::WindowSpec frame;
-    frame.thread = sim::MainThread(pid);
-    frame.className = L"EditorFrame";
-    editor = sim::AddWindow(frame);
+    editor = testing_sim::AddApp(L"/usr/bin/editor", L"EditorFrame").frame;
     for (int id : {1001, 1002, 1003, 1004, 1008}) store.Set(id, true);
-    previous = pq::GetOptionStore();
-    pq::SetOptionStore(&store);
   }
-  void TearDown() override { pq::SetOptionStore(previous); }
 
   // The record's items as its data object gives them back (tag left out).
   static std::vector<std::string> Items(const pq::Record& r) {
@@ -51,8 +43,8 @@ class ClipboardCaptureTest : public ::testing::Test {
   }
 
   HWND editor = nullptr;
-  cmn::option<int> store;
-  cmn::option<int>* previous = nullptr;
+  testing_settings::ScopedSettings settings{testing_settings::kNoOptions};
+  cmn::option<int>& store = settings.options();
   pq::Record record;
 };
 

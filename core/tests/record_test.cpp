@@ -4,13 +4,15 @@
 #include <boost/make_shared.hpp>
 #include <boost/serialization/shared_ptr.hpp>
 #include <gtest/gtest.h>
+#include <wx/log.h>
 #include <wx/mstream.h>
 
+#include "collecting_log.h"
 #include "cmn/archive.h"
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/itemtype.h"
-#include "pq/options.h"
+#include "settings.h"
 #include "pq/record.h"
 #include "pq/tagid.h"
 
@@ -161,12 +163,9 @@ class RecordTest : public ::testing::Test {
   void SetUp() override {
     for (int id : {1001, 1002, 1003, 1004, 1008}) store.Set(id, true);
     for (int id : {1005, 1006, 1007}) store.Set(id, false);
-    previous = pq::GetOptionStore();
-    pq::SetOptionStore(&store);
   }
-  void TearDown() override { pq::SetOptionStore(previous); }
-  cmn::option<int> store;
-  cmn::option<int>* previous = nullptr;
+  testing_settings::ScopedSettings settings{testing_settings::kNoOptions};
+  cmn::option<int>& store = settings.options();
   pq::Record record;
 };
 
@@ -230,6 +229,34 @@ TEST_F(RecordTest, AClipWithoutFormatsOrWithoutAnEnumeratorRecordsNothing) {
   FakeClip broken({{CF_UNICODETEXT, Utf16("t")}});
   broken.failEnum = true;
   EXPECT_FALSE(record.LoadFromDataObject(&broken));
+}
+
+// Keeps what is logged while it is the toolkit's log target.
+class CollectedLog : public wxLog {
+ public:
+  CollectedLog() : previous_(wxLog::SetActiveTarget(this)) {}
+  ~CollectedLog() override { wxLog::SetActiveTarget(previous_); }
+  std::vector<std::pair<wxLogLevel, std::string>> lines;
+
+ protected:
+  void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
+    lines.emplace_back(level, msg.utf8_string());
+  }
+
+ private:
+  wxLog* previous_;
+};
+
+TEST_F(RecordTest, AFailedEnumerationIsLoggedWithItsCodeInHexadecimal) {
+  FakeClip broken({{CF_UNICODETEXT, Utf16("t")}});
+  broken.failEnum = true;
+  CollectedLog log;
+  EXPECT_FALSE(record.LoadFromDataObject(&broken));
+  wxLog::FlushActive();
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0].first, wxLOG_Error);
+  EXPECT_EQ(log.lines[0].second,
+            "Failed to retrieve the supported clipboard formats: error 0x80004001 (not implemented)");
 }
 
 TEST_F(RecordTest, ABitmapOnlyClipIsNamedAfterItsType) {
@@ -331,13 +358,102 @@ TEST_F(RecordTest, TheArchiveBodyKeepsEveryField) {
   cmn::WriteArchive(out, [&](cmn::oarchive& ar) { ar << r; });
   wxMemoryInputStream in(out);
   pq::RecordPtr back;
-  cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> back; });
+  cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> back; }, cmn::kFileReadBudget);
   ASSERT_TRUE(back);
   EXPECT_EQ(back->items, r->items);
   EXPECT_EQ(back->text, "hello");
   EXPECT_EQ(back->application, "/opt/app/bin/editor");
   EXPECT_EQ(back->time, 0x5A2B3C4Du);
   EXPECT_EQ(back->textIndex, -1);
+}
+
+// --- The item block's limits ------------------------------------------------------
+
+using core_test::CollectingLog;
+
+// Lowers the limits so that small clips reach them, and puts them back.
+class ItemBlockTest : public RecordTest {
+ protected:
+  void SetUp() override {
+    RecordTest::SetUp();
+    saved = pq::GetItemBlockLimits();
+    previousLog = wxLog::SetActiveTarget(&log);
+  }
+  void TearDown() override {
+    wxLog::SetActiveTarget(previousLog);
+    pq::SetItemBlockLimits(saved);
+    RecordTest::TearDown();
+  }
+  // A clip of text and about 20 KB of HTML that compresses poorly.
+  FakeClip Clip() {
+    std::string html;
+    unsigned v = 1;
+    for (int i = 0; i < 20000; ++i) html += static_cast<char>('!' + (v = v * 1103515245u + 12345u) % 90);
+    return FakeClip({{CF_UNICODETEXT, Utf16("text")}, {pq::CfHtml(), html}});
+  }
+  // Records the clip under the limits; true when it was recorded, and then
+  // it must unpack under the same limits.
+  bool Records(const pq::ItemBlockLimits& limits) {
+    pq::SetItemBlockLimits(limits);
+    FakeClip clip = Clip();
+    pq::Record r;
+    log.warnings.clear();
+    const bool recorded = r.LoadFromDataObject(&clip);
+    wxLog::FlushActive();
+    if (!recorded) {
+      EXPECT_TRUE(r.items.empty());
+      EXPECT_EQ(log.warnings.size(), 1u) << "a clip too large to keep is logged";
+      return false;
+    }
+    EXPECT_TRUE(log.warnings.empty());
+    EXPECT_EQ(Contents(r), (std::vector<std::string>{"text:text", "html:" + html().substr(0, 2), "tag"}))
+        << "what is recorded unpacks within the same limits";
+    return true;
+  }
+  std::string html() {
+    FakeClip clip = Clip();
+    FORMATETC fe{pq::CfHtml(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM m{};
+    clip.GetData(&fe, &m);
+    std::string out(static_cast<const char*>(GlobalLock(m.hGlobal)), GlobalSize(m.hGlobal));
+    GlobalUnlock(m.hGlobal);
+    ReleaseStgMedium(&m);
+    return out;
+  }
+  pq::ItemBlockLimits saved;
+  CollectingLog log;
+  wxLog* previousLog = nullptr;
+};
+
+// Whatever is recorded can be saved and read back: a block over the packed
+// limit is never made (it could not be saved), nor one whose archive would
+// unpack past the budget it is read within.
+TEST_F(ItemBlockTest, AClipOverEitherLimitIsNotRecordedAndIsLogged) {
+  FakeClip clip = Clip();
+  ASSERT_TRUE(record.LoadFromDataObject(&clip));
+  const std::size_t packed = record.items.size();
+  ASSERT_GT(packed, 10000u);
+  const std::uint64_t unbounded = std::uint64_t(1) << 40;
+
+  EXPECT_TRUE(Records({packed, unbounded})) << "exactly at the packed limit";
+  EXPECT_FALSE(Records({packed - 1, unbounded})) << "one byte over it";
+
+  // The block's archive text is larger than the block; somewhere above it
+  // lies the unpacked limit, and every limit that records also unpacks.
+  bool someRefused = false, someRecorded = false;
+  for (std::uint64_t limit = packed; limit < packed + 64 * 1024; limit += 512) {
+    const bool recorded = Records({cmn::kMaxBlockBytes, limit});
+    (recorded ? someRecorded : someRefused) = true;
+  }
+  EXPECT_TRUE(someRefused && someRecorded);
+}
+
+// A block from outside (a file, a peer) is bounded when it is unpacked.
+TEST_F(ItemBlockTest, ABlockThatUnpacksPastTheBudgetIsRefusedWhenUnpacked) {
+  FakeClip clip = Clip();
+  ASSERT_TRUE(record.LoadFromDataObject(&clip));
+  pq::SetItemBlockLimits({cmn::kMaxBlockBytes, record.items.size()});
+  EXPECT_THROW(record.CreateDataObject(nullptr), cmn::archive_too_large);
 }
 
 std::tm Tm(int year, int mon, int day, int h, int m, int s) {

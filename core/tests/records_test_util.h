@@ -9,7 +9,6 @@
 
 #include "pq/record.h"
 #include "pq/recordlist.h"
-#include "pq/searchlist.h"
 
 namespace records_test {
 
@@ -54,22 +53,6 @@ class LogObserver : public pq::RecordListObserver {
   }
   const pq::RecordList& list_;
   std::string name_;
-};
-
-// A virtual clock standing in for the toolkit's timers of search lists.
-class FakeClock {
- public:
-  FakeClock();
-  ~FakeClock();
-  void Advance(int ms);
-  int Now() const { return now_; }
-  int timersMade = 0;
-
- private:
-  struct Timer;
-  friend struct Timer;
-  int now_ = 0;
-  std::vector<Timer*> timers_;
 };
 
 }  // namespace records_test

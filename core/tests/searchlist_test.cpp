@@ -8,12 +8,14 @@
 #include <wx/time.h>
 #include <wx/timer.h>
 
+#include "fake_timers.h"
 #include "pq/history.h"
+#include "pq/searchlist.h"
 #include "records_test_util.h"
 
 namespace {
 
-using records_test::FakeClock;
+using testing_timers::FakeTimers;
 using records_test::LogObserver;
 using records_test::MakeRecord;
 using records_test::Texts;
@@ -42,7 +44,7 @@ class SearchTest : public ::testing::Test {
     return n;
   }
 
-  FakeClock clock;
+  FakeTimers clock;
   pq::History history;
   pq::RecordList* main = nullptr;
   pq::RecordList* other = nullptr;
@@ -186,15 +188,15 @@ TEST(SearchCaseRules, LongTextsFindThePatternAtEveryPosition) {
 TEST(SearchTimerThread, AListBuiltOffTheGuiThreadStartsNoTimer) {
   wxInitializer toolkit;  // tells the GUI thread from the others
   ASSERT_TRUE(toolkit.IsOk());
-  FakeClock clock;
+  FakeTimers clock;
   std::thread receiver([] {
     SearchList list;
     list.SetText("a");
   });
   receiver.join();
-  EXPECT_EQ(clock.timersMade, 0);
+  EXPECT_EQ(clock.Made(), 0);
   SearchList onGui;
-  EXPECT_EQ(clock.timersMade, 1);
+  EXPECT_EQ(clock.Made(), 1);
   EXPECT_TRUE(onGui.IsSearchPending());
 }
 
@@ -234,7 +236,7 @@ TEST(SearchToolkitTimer, RunsTheSearchFromTheEventLoop) {
 }
 
 TEST(SearchWithoutHistory, FindsNothing) {
-  FakeClock clock;
+  FakeTimers clock;
   SearchList list;
   list.SetText("a");
   clock.Advance(300);

@@ -92,6 +92,9 @@ class AppConfig {
  public:
   static constexpr std::size_t kMaxSendToHosts = 100;
   static constexpr const char* kFileName = "pastiq.cfg";
+  // What reading the settings file may take (see cmn::ReadBudget): the file
+  // holds options, clients and hosts, a few kilobytes in real use.
+  static constexpr std::uint64_t kReadBudget = std::uint64_t(16) << 20;
 
   AppConfig();
   ~AppConfig();
@@ -102,13 +105,16 @@ class AppConfig {
   void SetDefaults();
   // Rewrites the run-at-login entry, creates the data folder (false when it
   // cannot be created, leaving the record as it was), then loads the
-  // settings file; a file that cannot be read leaves exactly the defaults.
+  // settings file; a file that cannot be read leaves exactly the defaults,
+  // and is kept as "pastiq.cfg.bak" before a save replaces it.
   bool Load();
-  // Throw bad_archive, archive or stream errors (see cmn/archive.h).
-  void LoadFile(const wxString& path);
+  // Throw bad_archive, archive or stream errors (see cmn/archive.h), and
+  // archive_too_large past `budget`.
+  void LoadFile(const wxString& path, std::uint64_t budget = kReadBudget);
   // False when the file could not be created; throws when writing failed
-  // (the old file then stays as it was).
-  bool SaveFile(const wxString& path, const ArchiveInfo& info) const;
+  // (the old file then stays as it was), or when the unread file at `path`
+  // could not be kept first.
+  bool SaveFile(const wxString& path, const ArchiveInfo& info);
 
   // The per-user data folder: $PASTIQ_DATA_DIR when set, else
   // $XDG_DATA_HOME/pastiq (default ~/.local/share/pastiq).
@@ -169,10 +175,15 @@ class AppConfig {
  private:
   mutable wxCriticalSection lock;  // guards trustedClients only
   TrustedClientList trustedClients;
+  wxString unreadFile;  // a settings file Load could not read, until kept
 };
 
-// The one settings record, installed by the application (or a test); the
-// option access of options.h goes to it. GetAppConfig throws
-// std::logic_error when none is installed.
+// The one settings record of the process: the application installs its own
+// at start-up, a test its own (null uninstalls). It is the only way any layer
+// reaches the settings; the option access of options.h goes to it.
 void SetAppConfig(AppConfig* config);
+// The installed record, or null when none is.
+AppConfig* FindAppConfig();
+// The installed record; throws std::logic_error when none is (for callers
+// that cannot go on without settings).
 AppConfig& GetAppConfig();

@@ -1,10 +1,12 @@
 #pragma once
 // Every option id of the program, with its type and the default the settings
 // record sets (readers pass their own default; without one an option reads as
-// false or 0), and the typed access to the one settings record. Including
-// this header does not pull in the settings record itself.
+// false or 0), and the typed access to the one settings record and its
+// observers. Including this header does not pull in the settings record.
 #include <wx/gdicmn.h>
 #include <wx/string.h>
+
+#include "cmn/option.h"
 
 // Popup list shortcut.
 constexpr int OPT_POPUP_SHORTCUT = 0;        // bool, true
@@ -55,9 +57,10 @@ constexpr int OPT_RECORD_FORMAT_BASE = 1000;
 constexpr int OPT_PASTE_EXCLUDE_BASE = 2000;
 // Ids 16 and 28 are not used; 27 is a bool the settings file carries (false).
 
-// Typed access to the settings record the application installed (see
-// SetAppConfig in appconfig.h); GUI thread only. A reader gets its option's
-// value when the option is found and parses as T, and otherwise def.
+// Typed access to the option store of the settings record the application
+// installed (SetAppConfig in appconfig.h); GUI thread only. A reader gets its
+// option's value when the option is found and parses as T, and otherwise def
+// (also while no record is installed, when a write does nothing).
 // T is bool, char, int, unsigned long, wxSize, wxRect or wxString.
 template <class T>
 bool GetOption(int id, T& out, const T& def);
@@ -71,3 +74,10 @@ template <class T>
 bool GetOption(T& out, const T& def);
 template <class T>
 void SetOption(const T& v);
+
+// Following an option: o->OnOptionChanged(id) is called after every change
+// of the option's value, until o is removed. An observer adds itself once the
+// settings are loaded and removes itself before it goes away; both do nothing
+// while no record is installed.
+void AddOptionObserver(int id, cmn::option<int>::observer* o);
+void RemoveOptionObserver(int id, cmn::option<int>::observer* o);

@@ -189,16 +189,25 @@ bool AppConfig::Load() {
       LoadFile(path);
       firstRun = false;
     } catch (...) {
-      // A damaged or foreign file: the defaults, and the next save replaces it.
+      // A damaged or foreign file: the defaults; the next save keeps it as
+      // a .bak before replacing it.
       SetDefaults();
+      unreadFile = path;
     }
   }
   return true;
 }
 
-void AppConfig::LoadFile(const wxString& path) { cmn::LoadArchiveFile(path, cmn::kSettingsFileMagic, *this); }
+void AppConfig::LoadFile(const wxString& path, std::uint64_t budget) {
+  cmn::LoadArchiveFile(path, cmn::kSettingsFileMagic, *this, budget);
+  if (unreadFile == path) unreadFile.clear();  // read after all
+}
 
-bool AppConfig::SaveFile(const wxString& path, const ArchiveInfo& info) const {
+bool AppConfig::SaveFile(const wxString& path, const ArchiveInfo& info) {
+  if (!unreadFile.empty() && unreadFile == path && wxFileName::FileExists(path)) {
+    cmn::KeepUnreadFile(path);
+    unreadFile.clear();
+  }
   return cmn::SaveArchiveFile(path, cmn::kSettingsFileMagic, info, *this);
 }
 
@@ -301,9 +310,19 @@ void AppConfig::SetDisplayWidthSource(std::function<int()> source) {
 
 void SetAppConfig(AppConfig* config) { g_config = config; }
 
+AppConfig* FindAppConfig() { return g_config; }
+
 AppConfig& GetAppConfig() {
   if (!g_config) throw std::logic_error("no settings record installed");
   return *g_config;
+}
+
+void AddOptionObserver(int id, cmn::option<int>::observer* o) {
+  if (g_config) g_config->AddOptionObserver(id, o);
+}
+
+void RemoveOptionObserver(int id, cmn::option<int>::observer* o) {
+  if (g_config) g_config->options.RemoveObserver(id, o);
 }
 
 namespace {
@@ -322,7 +341,7 @@ struct SoleOption<wxString> {
 template <class T>
 bool GetOption(int id, T& out, const T& def) {
   T value = def;
-  if (GetAppConfig().options.Get(id, value)) {
+  if (g_config && g_config->options.Get(id, value)) {
     out = value;
     return true;
   }
@@ -339,7 +358,7 @@ T OptionValue(int id, const T& def) {
 
 template <class T>
 void SetOption(int id, const T& v) {
-  GetAppConfig().options.Set(id, v);
+  if (g_config) g_config->options.Set(id, v);
 }
 
 template <class T>

@@ -1,6 +1,9 @@
 #include "cmn/iarchive.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
 
 #include <boost/archive/detail/archive_serializer_map.hpp>
 #include <boost/archive/impl/archive_serializer_map.ipp>
@@ -27,23 +30,120 @@ namespace {
 }
 }  // namespace
 
+std::uint64_t ReadBudget::Take(std::uint64_t n) {
+  const std::uint64_t room = limit_ - used_;
+  if (n > room) {
+    exceeded_ = true;
+    n = room;
+  }
+  used_ += n;
+  return n;
+}
+
+void ReadBudget::Charge(std::uint64_t n) {
+  if (Take(n) != n) throw archive_too_large(limit_);
+}
+
+archive_too_large::archive_too_large(std::uint64_t budget)
+    : boost::archive::archive_exception(other_exception), budget_(budget) {
+  std::snprintf(message_, sizeof message_, "archive larger than its read budget of %" PRIu64 " bytes", budget);
+}
+
+namespace {
+constexpr std::size_t kChunk = 64 * 1024;
+
+[[noreturn]] void StreamError() {
+  throw boost::archive::archive_exception(boost::archive::archive_exception::input_stream_error);
+}
+
+bool IsBlank(int c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// The library's base64 alphabet; it reads '=' as 0.
+int Base64Value(int c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  if (c == '=') return 0;
+  return -1;
+}
+}  // namespace
+
 void iarchive::load(std::string& s) {
   std::size_t size = 0;
   text_iarchive_impl<iarchive>::load(size);
   if (size > kMaxArchiveString) Refuse("string too long");
   is.get();  // the blank before the bytes
-  // Grow with what really arrives, not with what the length claims.
+  // Grow with what really arrives, never past what the length claims.
   std::string out;
-  constexpr std::size_t kChunk = 64 * 1024;
   while (out.size() < size) {
     const std::size_t old = out.size();
     const std::size_t n = std::min(kChunk, size - old);
+    if (out.capacity() < old + n) out.reserve(std::min(size, std::max(old + n, 2 * out.capacity())));
     out.resize(old + n);
     is.read(&out[old], static_cast<std::streamsize>(n));
-    if (static_cast<std::size_t>(is.gcount()) != n)
-      throw boost::archive::archive_exception(boost::archive::archive_exception::input_stream_error);
+    if (static_cast<std::size_t>(is.gcount()) != n) StreamError();
   }
   s.swap(out);
+}
+
+void iarchive::load_binary(void* address, std::size_t count) {
+  char* out = static_cast<char*>(address);
+  load_binary_chunks(count, [&](const char* bytes, std::size_t n) {
+    std::memcpy(out, bytes, n);
+    out += n;
+  });
+}
+
+void iarchive::load_binary_chunks(std::size_t count, const BinarySink& sink) {
+  // The library writes a newline, the base64 text in lines, then padding;
+  // it reads the characters it needs, skipping blanks, then everything up to
+  // and including the next blank. So does this, without its slow iterators.
+  if (count == 0) return;
+  if (is.fail()) StreamError();
+  std::streambuf* in = is.rdbuf();
+  char chunk[kChunk];
+  std::size_t filled = 0;
+  std::uint32_t bits = 0;
+  int bitCount = 0;
+  while (count > 0) {
+    const int c = in->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      is.setstate(std::ios::eofbit | std::ios::failbit);
+      StreamError();
+    }
+    if (IsBlank(c)) continue;
+    const int v = Base64Value(c);
+    if (v < 0) Refuse("invalid character in raw data");
+    bits = (bits << 6) | static_cast<std::uint32_t>(v);
+    bitCount += 6;
+    if (bitCount < 8) continue;
+    bitCount -= 8;
+    chunk[filled++] = static_cast<char>(bits >> bitCount);
+    bits &= (1u << bitCount) - 1;
+    --count;
+    if (filled == sizeof chunk) {
+      sink(chunk, filled);
+      filled = 0;
+    }
+  }
+  if (filled) sink(chunk, filled);
+  for (;;) {
+    const int c = in->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      is.setstate(std::ios::eofbit | std::ios::failbit);
+      break;
+    }
+    if (IsBlank(c)) break;
+  }
+}
+
+void iarchive::DestroyHalfRead() {
+  if (halfRead_.object == nullptr) return;
+  halfRead_.serializer->destroy(halfRead_.object);
+  halfRead_ = HalfRead{};
+  broken_ = true;  // the library still lists it
 }
 
 void iarchive::load(boost::serialization::collection_size_type& t) {
@@ -100,6 +200,8 @@ void iarchive::load_object(void* t, const Serializer& bis) {
       Refuse("object of a class the pointer cannot hold");
     }
   }
+  // Charged once a pointer's new object is known, so a refusal here frees it.
+  if (budget_ != nullptr) budget_->Charge(kObjectCharge);
   idFor_ = Loaded{id, false};
   boost::archive::detail::basic_iarchive::load_object(t, bis);
 }
@@ -130,7 +232,9 @@ const iarchive::PointerSerializer* iarchive::load_pointer(void*& t, const Pointe
         t = nullptr;
         broken_ = true;
       } else if (pointer_.pointee != nullptr) {
-        // Half read: the caller frees it through the pointer's own class.
+        // Half read: the caller frees it through the pointer's own class
+        // (a shared pointer's load does, see load_override).
+        halfRead_ = HalfRead{t, pointer_.objectSerializer};
         t = const_cast<void*>(
             boost::serialization::void_upcast(pointer_.objectSerializer->get_eti(), *pointer_.pointee, t));
       }

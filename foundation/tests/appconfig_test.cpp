@@ -117,6 +117,32 @@ TEST_F(Config, FreshRecordHoldsEveryDefault) {
   EXPECT_TRUE(OptionValue<bool>(OPT_RECORDING, false));
 }
 
+// The settings file and other programs' files name options by number: each
+// name keeps its number, whatever default it shares with another.
+TEST(OptionIds, EachNameHasItsNumber) {
+#define PIN(name, id) {#name, name, id}
+  const struct {
+    const char* name;
+    int actual;
+    int expected;
+  } pins[] = {
+      PIN(OPT_POPUP_SHORTCUT, 0),       PIN(OPT_POPUP_SHORTCUT_CTRL, 1), PIN(OPT_POPUP_SHORTCUT_ALT, 2),
+      PIN(OPT_SHORTCUT_KEY, 3),         PIN(OPT_FLOATING_KEYS, 4),       PIN(OPT_FLOATING_KEYS_CTRL, 5),
+      PIN(OPT_FLOATING_KEYS_ALT, 6),    PIN(OPT_FLOATING_RECT, 7),       PIN(OPT_POPUP_SIZE, 8),
+      PIN(OPT_MENU_WINDOW_SIZE, 9),     PIN(OPT_MAIN_FRAME_RECT, 10),    PIN(OPT_FLOATING_TAB, 11),
+      PIN(OPT_POPUP_TAB, 12),           PIN(OPT_MENU_WINDOW_TAB, 13),    PIN(OPT_MAIN_FRAME_TAB, 14),
+      PIN(OPT_FLOATING_SHOWN, 15),      PIN(OPT_RECEIVE_ENABLED, 17),    PIN(OPT_RECORDING, 18),
+      PIN(OPT_AUTO_SEND, 19),           PIN(OPT_CHECK_VERSION, 20),      PIN(OPT_AUTO_START, 21),
+      PIN(OPT_RECEIVER_PORT, 22),       PIN(OPT_REJOIN_VIEWER, 23),      PIN(OPT_REJOIN_INTERVAL, 24),
+      PIN(OPT_POPUP_SHORTCUT_WIN, 25),  PIN(OPT_FLOATING_KEYS_WIN, 26),  PIN(OPT_NOTIFIED_VERSION, 29),
+      PIN(OPT_MULTIPASTE_INSERT, 30),   PIN(OPT_MULTIPASTE_TEXT, 31),    PIN(OPT_MULTIPASTE_AT_ONCE, 32),
+      PIN(OPT_FLOATING_HEIGHT, 33),     PIN(OPT_ALLOW_DUPLICATES, 34),   PIN(OPT_RECORD_FORMAT_BASE, 1000),
+      PIN(OPT_PASTE_EXCLUDE_BASE, 2000),
+  };
+#undef PIN
+  for (const auto& p : pins) EXPECT_EQ(p.actual, p.expected) << p.name;
+}
+
 TEST_F(Config, FloatingRectangleFollowsTheDisplayWidth) {
   AppConfig::SetDisplayWidthSource([] { return 1920; });
   AppConfig c;
@@ -157,8 +183,17 @@ TEST_F(Config, OptionAccessGoesToTheInstalledRecord) {
   EXPECT_FALSE(GetOption(OPT_RECORDING, b, true));
   EXPECT_TRUE(b);
 
+  // Without a record every reader gets its default and writes go nowhere.
   SetAppConfig(nullptr);
-  EXPECT_THROW(OptionValue<bool>(OPT_RECORDING, false), std::logic_error);
+  EXPECT_EQ(FindAppConfig(), nullptr);
+  EXPECT_TRUE(OptionValue<bool>(OPT_RECORDING, true));
+  SetOption(OPT_RECORDING, false);
+  EXPECT_FALSE(GetOption(OPT_RECORDING, b, true));
+  AddOptionObserver(OPT_RECORDING, nullptr);
+  RemoveOptionObserver(OPT_RECORDING, nullptr);
+  EXPECT_THROW(GetAppConfig(), std::logic_error);
+  SetAppConfig(config_.get());
+  EXPECT_EQ(config_->options.map[OPT_RECORDING].text, "yes") << "the write without a record reached it";
 }
 
 TEST_F(Config, ObserverEntryReadsAsNotFoundAndTheFirstSetNotifies) {
@@ -240,6 +275,51 @@ TEST_F(Config, UnreadableFilesLoadAsExactlyTheDefaults) {
     EXPECT_TRUE(loaded.Load()) << c.what;
     ExpectDefaults(loaded);
   }
+}
+
+// The defaults replace what could not be read, but the next save keeps the
+// unread file (trusted clients and remembered hosts may be in it).
+TEST_F(Config, AnUnreadableFileIsKeptAsABakBeforeTheSaveReplacesIt) {
+  ASSERT_TRUE(fs::create_directories(data_));
+  const std::string path = data_ + "/pastiq.cfg";
+  const std::string bak = path + ".bak";
+  Fill(*config_);
+  ASSERT_TRUE(config_->SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1)));
+  const std::string good = ReadBytes(path);
+  config_->reservedText1.assign(AppConfig::kReadBudget + 1, 'x');  // compresses to little
+  ASSERT_TRUE(config_->SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1)));
+  const std::string overBudget = ReadBytes(path);
+  ASSERT_LT(overBudget.size(), 200 * 1024u);
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"junk after the magic", good.substr(0, 4) + "junk junk junk"},
+      {"cut short", good.substr(0, good.size() / 2)},
+      {"over the read budget", overBudget},
+  };
+  for (const auto& c : cases) {
+    fs::remove(bak);
+    WriteBytes(path, c.bytes);
+    AppConfig loaded;
+    ASSERT_TRUE(loaded.Load()) << c.what;
+    ExpectDefaults(loaded);
+    EXPECT_FALSE(fs::exists(bak)) << c.what << ": kept only when replaced";
+    ASSERT_TRUE(loaded.SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1))) << c.what;
+    EXPECT_EQ(ReadBytes(bak), c.bytes) << c.what;
+    AppConfig next;
+    next.Load();
+    EXPECT_FALSE(next.firstRun) << c.what << ": the saved file reads";
+    ASSERT_TRUE(loaded.SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1)));
+    EXPECT_EQ(ReadBytes(bak), c.bytes) << c.what << ": a later save keeps the first copy";
+  }
+
+  fs::remove(bak);
+  WriteBytes(path, good);
+  AppConfig readable;
+  ASSERT_TRUE(readable.Load());
+  ASSERT_TRUE(readable.SaveFile(path, ArchiveInfo(APP_VERSION_CODE, 1)));
+  EXPECT_FALSE(fs::exists(bak)) << "a file that was read needs no copy";
 }
 
 TEST_F(Config, AnIdMissingFromTheFileKeepsItsDefault) {

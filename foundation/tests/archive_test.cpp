@@ -344,7 +344,7 @@ void LoadText(const std::string& text, T& into) {
   wxMemoryOutputStream mem;
   const std::string packed = Deflate(text, false);
   wxMemoryInputStream in(packed.data(), packed.size());
-  cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> into; });
+  cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> into; }, cmn::kFileReadBudget);
 }
 
 TEST(Bounds, LengthsAndCountsFromTheArchiveAreBounded) {
@@ -380,7 +380,7 @@ TEST(MBlock, EmptyBlockIsItsSizeAloneAndBytesRoundTrip) {
   cmn::WriteArchive(mem, [&](cmn::oarchive& ar) { ar << full; });
   wxMemoryInputStream in(mem);
   cmn::mblock<char> back(3);
-  cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> back; });
+  cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> back; }, cmn::kFileReadBudget);
   EXPECT_TRUE(back == full);
 }
 

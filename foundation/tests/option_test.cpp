@@ -182,6 +182,40 @@ TEST(OptionNotify, ObserversAreToldInOrderAfterTheValueIsStored) {
   EXPECT_TRUE(s.Get(7, v));
 }
 
+// Removal: a removed observer hears nothing more of that id (however often
+// it was added), also when an earlier observer removes it during the round.
+TEST(OptionNotify, ARemovedObserverIsNotToldAgain) {
+  Store s;
+  Recorder kept, removed;
+  s.AddObserver(7, &removed);
+  s.AddObserver(7, &removed);
+  s.AddObserver(8, &removed);
+  s.AddObserver(7, &kept);
+  s.RemoveObserver(7, &removed);
+  s.RemoveObserver(9, &removed);  // never observed: nothing happens
+  s.Set(7, 1);
+  s.Set(8, 1);
+  EXPECT_EQ(removed.calls, std::vector<int>{8}) << "other ids are still observed";
+  EXPECT_EQ(kept.calls, std::vector<int>{7});
+  EXPECT_FALSE(s.Observes(7, &removed));
+  EXPECT_TRUE(s.Observes(7, &kept));
+
+  struct Remover : Store::observer {
+    Store* store = nullptr;
+    Store::observer* victim = nullptr;
+    void OnOptionChanged(const int& id) override { store->RemoveObserver(id, victim); }
+  };
+  Store t;
+  Recorder late;
+  Remover remover;
+  remover.store = &t;
+  remover.victim = &late;
+  t.AddObserver(7, &remover);
+  t.AddObserver(7, &late);
+  t.Set(7, 2);
+  EXPECT_TRUE(late.calls.empty()) << "removed before its turn came";
+}
+
 std::string Save(const Store& s) {
   std::ostringstream os;
   {

@@ -22,6 +22,7 @@ LRESULT Record(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 TEST(HookLibrary, RegistersItselfAndReportsTheShortcutThroughItsHooks) {
   platform::sim::Reset();
+  g_received.clear();
   EXPECT_NE(GetModuleHandleW(L"pastiqhook"), nullptr);
   HWND program = platform::CreateToolkitWindow(L"PastiqMainFrame", L"Pastiq", nullptr, &Record);
   platform::sim::ProcessSpec spec;

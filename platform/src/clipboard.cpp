@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <string>
@@ -208,6 +209,14 @@ std::vector<BYTE> BlockBytes(HGLOBAL h) {
   return out;
 }
 
+// The size of a metafile's frame side; the producer's frame may span more
+// than a LONG holds, which is then the largest extent.
+LONG Extent(LONG from, LONG to) {
+  const std::int64_t d = std::int64_t(to) - std::int64_t(from);
+  return static_cast<LONG>(std::clamp<std::int64_t>(d, std::numeric_limits<LONG>::min(),
+                                                    std::numeric_limits<LONG>::max()));
+}
+
 HANDLE Synthesize(UINT format, const Entry& src) {
   switch (format) {
     case CF_LOCALE: {
@@ -261,8 +270,8 @@ HANDLE Synthesize(UINT format, const Entry& src) {
       GetWinMetaFileBits(emf, n, bits.data(), MM_ANISOTROPIC, nullptr);
       ENHMETAHEADER h{};
       GetEnhMetaFileHeader(emf, sizeof h, &h);
-      METAFILEPICT pict{MM_ANISOTROPIC, h.rclFrame.right - h.rclFrame.left, h.rclFrame.bottom - h.rclFrame.top,
-                        SetMetaFileBitsEx(n, bits.data())};
+      METAFILEPICT pict{MM_ANISOTROPIC, Extent(h.rclFrame.left, h.rclFrame.right),
+                        Extent(h.rclFrame.top, h.rclFrame.bottom), SetMetaFileBitsEx(n, bits.data())};
       if (!pict.hMF) return nullptr;
       HGLOBAL out = platform::GlobalFromBytes(&pict, sizeof pict);
       if (!out) DeleteMetaFile(pict.hMF);

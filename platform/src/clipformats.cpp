@@ -34,25 +34,6 @@ wchar_t FromAnsiByte(unsigned char b) {
 
 bool ValidScalar(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (!ValidScalar(c)) c = kReplacement;
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 std::wstring FromUtf8(const unsigned char* s, std::size_t n) {
   std::wstring out;
   std::size_t i = 0;
@@ -88,6 +69,27 @@ std::wstring FromUtf8(const unsigned char* s, std::size_t n) {
 bool KnownCodePage(UINT cp) { return cp == CP_ACP || cp == 1252 || cp == CP_UTF8; }
 }  // namespace
 
+namespace platform {
+void AppendUtf8(std::string& out, char32_t c) {
+  if (!ValidScalar(c)) c = kReplacement;
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+}  // namespace platform
+
 UINT GetACP() { return 1252; }
 LCID GetUserDefaultLCID() { return 0x0409; }
 LCID GetThreadLocale() { return 0x0409; }
@@ -99,7 +101,7 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR src, int srcLen, LPSTR dst
   std::string out;
   bool used = false;
   if (codePage == CP_UTF8) {
-    for (std::size_t i = 0; i < n; ++i) AppendUtf8(out, static_cast<char32_t>(src[i]));
+    for (std::size_t i = 0; i < n; ++i) platform::AppendUtf8(out, static_cast<char32_t>(src[i]));
   } else {
     char fallback = defaultChar ? *defaultChar : '?';
     for (std::size_t i = 0; i < n; ++i) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/gdi.h"
@@ -68,6 +69,67 @@ void ReleaseStgMedium(STGMEDIUM* m) {
   m->hGlobal = nullptr;
   m->pUnkForRelease = nullptr;
 }
+
+namespace platform {
+
+std::string DescribeResult(HRESULT hr) {
+  static const struct {
+    HRESULT code;
+    const char* text;
+  } kKnown[] = {
+      {S_OK, "success"},
+      {S_FALSE, "success, answer no"},
+      {E_NOTIMPL, "not implemented"},
+      {E_NOINTERFACE, "interface not offered"},
+      {E_POINTER, "invalid pointer"},
+      {E_ABORT, "operation aborted"},
+      {E_FAIL, "unspecified failure"},
+      {E_UNEXPECTED, "unexpected failure"},
+      {E_ACCESSDENIED, "access denied"},
+      {E_HANDLE, "invalid handle"},
+      {E_OUTOFMEMORY, "out of memory"},
+      {E_INVALIDARG, "invalid argument"},
+      {OLE_E_ADVISENOTSUPPORTED, "notifications not supported"},
+      {OLE_E_NOCONNECTION, "no such notification connection"},
+      {OLE_E_NOTRUNNING, "object not running"},
+      {OLE_E_STATIC, "static object"},
+      {OLE_E_BLANK, "object without data"},
+      {DV_E_FORMATETC, "format not offered"},
+      {DV_E_LINDEX, "invalid index of the data"},
+      {DV_E_TYMED, "storage medium not offered"},
+      {DV_E_CLIPFORMAT, "invalid clipboard format"},
+      {DV_E_DVASPECT, "aspect not offered"},
+      {DATA_S_SAMEFORMATETC, "success, same format"},
+      {CLIPBRD_E_CANT_OPEN, "the clipboard cannot be opened"},
+      {CLIPBRD_E_CANT_EMPTY, "the clipboard cannot be emptied"},
+      {CLIPBRD_E_CANT_SET, "the clipboard cannot be set"},
+      {CLIPBRD_E_BAD_DATA, "invalid data on the clipboard"},
+      {CLIPBRD_E_CANT_CLOSE, "the clipboard cannot be closed"},
+      {STG_E_INVALIDFUNCTION, "invalid storage function"},
+      {STG_E_FILENOTFOUND, "storage element not found"},
+      {STG_E_ACCESSDENIED, "storage access denied"},
+      {STG_E_INSUFFICIENTMEMORY, "not enough memory for the storage"},
+      {STG_E_INVALIDPOINTER, "invalid storage pointer"},
+      {STG_E_READFAULT, "storage read fault"},
+      {STG_E_FILEALREADYEXISTS, "storage element already exists"},
+      {STG_E_INVALIDPARAMETER, "invalid storage parameter"},
+      {STG_E_MEDIUMFULL, "storage medium full"},
+      {STG_E_INVALIDHEADER, "invalid storage header"},
+      {STG_E_INVALIDNAME, "invalid storage element name"},
+      {STG_E_INVALIDFLAG, "invalid storage flag"},
+      {STG_E_REVERTED, "storage reverted"},
+      {STG_E_DOCFILECORRUPT, "damaged storage"},
+  };
+  char number[16];
+  std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(static_cast<std::uint32_t>(hr)));
+  std::string out = number;
+  for (const auto& k : kKnown) {
+    if (k.code == hr) return out + " (" + k.text + ")";
+  }
+  return out;
+}
+
+}  // namespace platform
 
 LPVOID CoTaskMemAlloc(SIZE_T cb) { return std::malloc(cb ? cb : 1); }
 void CoTaskMemFree(LPVOID pv) { std::free(pv); }

@@ -327,8 +327,10 @@ std::unique_ptr<Bitmap> Decode(const BYTE* p, std::size_t size, const DibLayout&
           int perByte = 8 / L.bitCount;
           int shift = 8 - L.bitCount * (1 + x % perByte);
           DWORD idx = (row[x / perByte] >> shift) & ((1u << L.bitCount) - 1);
-          // An index past a short colour table reads as black, never past it.
-          c = idx < bm->palette.size() ? FromQuad(bm->palette[idx]) : 0;
+          // An index past a short colour table names no colour; packed again
+          // it would name another one. Such a bitmap is refused.
+          if (idx >= bm->palette.size()) return nullptr;
+          c = FromQuad(bm->palette[idx]);
         }
       }
       dst[x] = c;
@@ -537,7 +539,9 @@ HBITMAP BitmapFromPackedDib(const void* data, std::size_t size) {
   DibLayout L;
   if (!ParsePackedDib(data, size, &L)) return nullptr;
   try {
-    return Bitmaps().Add<HBITMAP>(Decode(static_cast<const BYTE*>(data), size, L));
+    std::unique_ptr<Bitmap> bm = Decode(static_cast<const BYTE*>(data), size, L);
+    if (!bm) return nullptr;
+    return Bitmaps().Add<HBITMAP>(std::move(bm));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -581,13 +585,52 @@ bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* out) {
   return true;
 }
 
+bool ReadBitmapPixels(HBITMAP bitmap, const RECT& part, BitmapPixels* out) {
+  Bitmap* bm = Find(bitmap);
+  if (!bm || !out) return false;
+  const LONG left = std::max<LONG>(part.left, 0);
+  const LONG top = std::max<LONG>(part.top, 0);
+  const LONG right = std::min<LONG>(part.right, bm->width);
+  const LONG bottom = std::min<LONG>(part.bottom, bm->height);
+  if (left >= right || top >= bottom) return false;
+  out->width = right - left;
+  out->height = bottom - top;
+  out->hasAlpha = bm->hasAlpha;
+  try {
+    out->argb.resize(std::size_t(out->width) * std::size_t(out->height));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (LONG y = top; y < bottom; ++y) {
+    const auto row = bm->argb.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(bm->width));
+    std::copy(row + left, row + right, out->argb.begin() + std::ptrdiff_t(std::size_t(y - top) * std::size_t(out->width)));
+  }
+  return true;
+}
+
 HBITMAP CreateBitmapFromPixels(const BitmapPixels& px) {
   if (!SidesOk(px.width, px.height) || px.argb.size() < std::size_t(px.width) * px.height) return nullptr;
+  try {
+    BitmapPixels copy;
+    copy.width = px.width;
+    copy.height = px.height;
+    copy.hasAlpha = px.hasAlpha;
+    copy.argb.assign(px.argb.begin(), px.argb.begin() + std::size_t(px.width) * px.height);
+    return CreateBitmapFromPixels(std::move(copy));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+HBITMAP CreateBitmapFromPixels(BitmapPixels&& px) {
+  const std::size_t count = std::size_t(px.width) * std::size_t(px.height);
+  if (!SidesOk(px.width, px.height) || px.argb.size() < count) return nullptr;
   try {
     auto bm = std::make_unique<Bitmap>();
     bm->width = px.width;
     bm->height = px.height;
-    bm->argb.assign(px.argb.begin(), px.argb.begin() + std::size_t(px.width) * px.height);
+    px.argb.resize(count);
+    bm->argb.swap(px.argb);
     bm->hasAlpha = px.hasAlpha;
     if (!px.hasAlpha)
       for (auto& c : bm->argb) c &= 0xFFFFFF;

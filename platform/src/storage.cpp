@@ -363,7 +363,9 @@ std::shared_ptr<Node> Parse(Reader& r, int depth) {
     if (!r.Get(len, 2) || len == 0 || len > kMaxName) return nullptr;
     std::wstring name;
     for (std::uint64_t k = 0; k < len; ++k) {
-      if (!r.Get(v, 2)) return nullptr;
+      // A NUL would end the name where callers read it, but not in the
+      // tree: two elements would go by one name.
+      if (!r.Get(v, 2) || v == 0) return nullptr;
       name.push_back(static_cast<wchar_t>(v));
     }
     if (!ValidName(name.c_str())) return nullptr;

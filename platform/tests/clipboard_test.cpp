@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <vector>
 
 #include "platform/clipboard.h"
 #include "platform/global.h"
 #include "platform/sim/clipboard.h"
 #include "platform/storage.h"
+#include "sandbox.h"
 #include "sim_fixture.h"
 #include "test_data_object.h"
 
@@ -177,6 +182,24 @@ TEST_F(Clipboard, TextFormatsAreOfferedForEachOther) {
   EXPECT_EQ(sim::ClipboardFormats(), (std::vector<UINT>{CF_UNICODETEXT, CF_TEXT, CF_LOCALE}));
 }
 
+// The old-style picture the clipboard offers for an enhanced metafile.
+METAFILEPICT OfferedPict() {
+  METAFILEPICT pict{};
+  if (!OpenClipboard(nullptr)) {
+    ADD_FAILURE() << "the clipboard does not open";
+    return pict;
+  }
+  HGLOBAL block = GetClipboardData(CF_METAFILEPICT);
+  if (GlobalSize(block) >= sizeof pict) {
+    std::memcpy(&pict, GlobalLock(block), sizeof pict);
+    GlobalUnlock(block);
+  } else {
+    ADD_FAILURE() << "no picture offered";
+  }
+  CloseClipboard();
+  return pict;
+}
+
 TEST_F(Clipboard, PicturesAreOfferedInTheOtherKindToo) {
   std::vector<BYTE> dib = SmallDib();
   ASSERT_TRUE(sim::PutClipboard(editorFrame, {sim::Dib(dib)}));
@@ -198,15 +221,21 @@ TEST_F(Clipboard, PicturesAreOfferedInTheOtherKindToo) {
   std::vector<BYTE> emf = platform::MakeEnhMetaFile(RECTL{0, 0, 1000, 500});
   sim::PutClipboard(editorFrame, {sim::EnhMetaFile(emf)});
   EXPECT_EQ(sim::ClipboardFormats(), (std::vector<UINT>{CF_ENHMETAFILE, CF_METAFILEPICT}));
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  HGLOBAL pictBlock = GetClipboardData(CF_METAFILEPICT);
-  ASSERT_GE(GlobalSize(pictBlock), sizeof(METAFILEPICT));
-  METAFILEPICT pict;
-  std::memcpy(&pict, GlobalLock(pictBlock), sizeof pict);
-  GlobalUnlock(pictBlock);
+  const METAFILEPICT pict = OfferedPict();
   EXPECT_EQ(pict.mm, MM_ANISOTROPIC);
   EXPECT_EQ(pict.xExt, 1000);
-  CloseClipboard();
+}
+
+// A frame from INT_MIN to 100 is wider than a LONG: the old-style picture
+// gets the largest extent, not a wrapped-around negative one.
+TEST_F(Clipboard, AnOverwideMetafileFrameGivesTheLargestExtent) {
+  std::ifstream in(testing_sandbox::DataFile("repro/emf-frame-overflow.emf"), std::ios::binary);
+  const std::vector<BYTE> emf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(emf.size(), 108u);
+  ASSERT_TRUE(sim::PutClipboard(editorFrame, {sim::EnhMetaFile(emf)}));
+  const METAFILEPICT pict = OfferedPict();
+  EXPECT_EQ(pict.xExt, std::numeric_limits<LONG>::max()) << "right 100 minus left INT_MIN";
+  EXPECT_EQ(pict.yExt, 100);
 }
 
 TEST_F(Clipboard, OleRoundTripListsTheProducersPairsThenTheSynthesisedOnes) {

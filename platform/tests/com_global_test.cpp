@@ -132,6 +132,20 @@ TEST(Identities, InterfaceIdsCompareByValue) {
   EXPECT_EQ(static_cast<std::uint32_t>(E_OUTOFMEMORY), 0x8007000Eu);
 }
 
+TEST(ResultCodes, AreDescribedInHexadecimalWithWhatTheyMean) {
+  const struct {
+    HRESULT hr;
+    const char* text;
+  } cases[] = {
+      {E_NOTIMPL, "0x80004001 (not implemented)"},
+      {E_FAIL, "0x80004005 (unspecified failure)"},
+      {CLIPBRD_E_CANT_OPEN, "0x800401D0 (the clipboard cannot be opened)"},
+      {S_OK, "0x00000000 (success)"},
+      {MakeHresult(0x8badf00du), "0x8BADF00D"},  // not one of ours: the number alone
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::DescribeResult(c.hr), c.text);
+}
+
 TEST(AnsiCodePage, Windows1252RoundTripsWithReplacementForTheRest) {
   EXPECT_EQ(GetACP(), 1252u);
   std::wstring text = L"caf\u00e9 \u20ac \u201cq\u201d";

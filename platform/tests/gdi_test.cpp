@@ -2,11 +2,20 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <string>
 
 #include "platform/gdi.h"
+#include "sandbox.h"
 
 namespace {
+std::vector<BYTE> ReadData(const std::string& name) {
+  std::ifstream in(testing_sandbox::DataFile(name), std::ios::binary);
+  return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 void Put32(std::vector<BYTE>& v, std::size_t at, std::uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + i] = BYTE(x >> (8 * i));
 }
@@ -236,6 +245,40 @@ TEST(Dib, AlphaOfThirtyTwoBitPixelsIsKept) {
   DeleteObject(bm);
 }
 
+TEST(Dib, APartOfTheBitmapIsReadClippedToIt) {
+  platform::BitmapPixels px;
+  px.width = 4;
+  px.height = 3;
+  for (std::uint32_t i = 0; i < 12; ++i) px.argb.push_back(i);
+  HBITMAP bm = platform::CreateBitmapFromPixels(px);
+  struct Case {
+    RECT part;
+    bool read;
+    LONG width, height;
+    std::vector<std::uint32_t> argb;
+  } cases[] = {
+      {{1, 1, 3, 3}, true, 2, 2, {5, 6, 9, 10}},
+      {{-5, -5, 1, 2}, true, 1, 2, {0, 4}},          // clipped at the top left
+      {{3, 2, 100, 100}, true, 1, 1, {11}},          // and at the bottom right
+      {{0, 0, 4, 3}, true, 4, 3, px.argb},
+      {{4, 0, 6, 3}, false, 0, 0, {}},               // beside the bitmap
+      {{2, 2, 2, 3}, false, 0, 0, {}},               // empty
+      {{3, 1, 1, 2}, false, 0, 0, {}},               // inverted
+  };
+  for (const Case& c : cases) {
+    platform::BitmapPixels part;
+    SCOPED_TRACE(std::to_string(c.part.left) + "," + std::to_string(c.part.top));
+    ASSERT_EQ(platform::ReadBitmapPixels(bm, c.part, &part), c.read);
+    if (!c.read) continue;
+    EXPECT_EQ(part.width, c.width);
+    EXPECT_EQ(part.height, c.height);
+    EXPECT_EQ(part.argb, c.argb);
+  }
+  platform::BitmapPixels none;
+  EXPECT_FALSE(platform::ReadBitmapPixels(nullptr, RECT{0, 0, 1, 1}, &none));
+  DeleteObject(bm);
+}
+
 TEST(Dib, GetDIBitsReportsTheFormatThenFillsRows) {
   std::vector<BYTE> dib = Dib24(3, 2, {1, 2, 3, 4, 5, 6}, false);
   HBITMAP bm = platform::BitmapFromPackedDib(dib.data(), dib.size());
@@ -334,23 +377,32 @@ TEST(Dib, BadBitFieldMasksAreRefused) {
   EXPECT_EQ(platform::BitmapFromPackedDib(v.data(), v.size()), nullptr);
 }
 
-TEST(Dib, IndicesPastAShortColourTableReadAsBlack) {
+// An index past a short colour table names no colour: read it as one and
+// the bitmap packs again as another. Such a bitmap is refused; indices within
+// a short table come back as they were.
+TEST(Dib, AnIndexPastAShortColourTableIsRefused) {
+  const std::vector<BYTE> repro = ReadData("repro/dib-short-colour-table.dib");
+  ASSERT_EQ(repro.size(), 48u);
+  EXPECT_EQ(platform::BitmapFromPackedDib(repro.data(), repro.size()), nullptr) << "one colour, pixel index 1";
+
   DibSpec s;
   s.width = 4;
   s.height = 1;
   s.bitCount = 8;
   s.clrUsed = 2;
   std::vector<BYTE> v = MakeDib(s);
-  const BYTE idx[4] = {0, 1, 2, 255};
-  std::memcpy(v.data() + 40 + 8, idx, 4);
+  const BYTE within[4] = {0, 1, 1, 0};
+  std::memcpy(v.data() + 40 + 8, within, 4);
   HBITMAP bm = platform::BitmapFromPackedDib(v.data(), v.size());
   ASSERT_NE(bm, nullptr);
-  platform::BitmapPixels px;
-  platform::ReadBitmapPixels(bm, &px);
-  EXPECT_NE(px.argb[1], 0u);
-  EXPECT_EQ(px.argb[2], 0u);
-  EXPECT_EQ(px.argb[3], 0u);
+  EXPECT_EQ(platform::PackedDibFromBitmap(bm), v) << "packed again at its own depth";
   DeleteObject(bm);
+
+  for (BYTE past : {BYTE(2), BYTE(255)}) {
+    std::vector<BYTE> bad = v;
+    bad[40 + 8 + 2] = past;
+    EXPECT_EQ(platform::BitmapFromPackedDib(bad.data(), bad.size()), nullptr) << int(past);
+  }
 }
 
 TEST(Dib, EveryTruncationAndRandomDamageIsHandled) {

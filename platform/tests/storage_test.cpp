@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/atoms.h"
 #include "platform/global.h"
 #include "platform/ole.h"
 #include "platform/storage.h"
+#include "sandbox.h"
 #include "test_data_object.h"
 
 namespace {
@@ -215,6 +219,36 @@ TEST_F(Storage, DamagedBytesGiveAnErrorNeverACrash) {
   stg->Release();
   const char notOurs[] = "{\\rtf1 this is not a storage}";
   EXPECT_EQ(platform::StorageFromBytes(notOurs, sizeof notOurs, &stg), STG_E_FILEALREADYEXISTS);
+}
+
+// Two elements whose names differ only after a NUL would be one name to
+// every caller (names are C strings): opening would find one, a copy write
+// the other in its place. Such a storage is refused.
+TEST_F(Storage, ANameHoldingANulIsRefused) {
+  std::ifstream in(testing_sandbox::DataFile("repro/storage-name-with-zero.bin"), std::ios::binary);
+  const std::vector<BYTE> repro((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(repro.size(), 82u);
+  IStorage* stg = nullptr;
+  EXPECT_EQ(platform::StorageFromBytes(repro.data(), repro.size(), &stg), STG_E_DOCFILECORRUPT);
+  EXPECT_EQ(stg, nullptr);
+
+  // The same storage without the NUL ("A" and "AB") opens, and its copy holds
+  // what opening finds.
+  std::vector<BYTE> fixed = repro;
+  const std::size_t second = 16 + 1 + 16 + 4 + 4 + 2 + 2 + 1 + 8 + 5;  // the name "A\0B" after "first"
+  ASSERT_EQ(fixed[second + 2], 'A');
+  fixed.erase(fixed.begin() + second + 4, fixed.begin() + second + 6);
+  fixed[second] = 2;
+  fixed[8] = static_cast<BYTE>(fixed[8] - 2);
+  ASSERT_EQ(platform::StorageFromBytes(fixed.data(), fixed.size(), &stg), S_OK);
+  EXPECT_EQ(ReadStream(stg, L"A"), "first");
+  EXPECT_EQ(ReadStream(stg, L"AB"), "second");
+  IStorage* copy = NewStorage();
+  ASSERT_EQ(stg->CopyTo(0, nullptr, nullptr, copy), S_OK);
+  EXPECT_EQ(ReadStream(copy, L"A"), "first");
+  EXPECT_EQ(ReadStream(copy, L"AB"), "second");
+  copy->Release();
+  stg->Release();
 }
 
 TEST_F(Storage, ElementsFollowTheirRules) {

@@ -18,10 +18,9 @@
 #include "historywindow.h"
 #include "options.h"
 #include "pq/history.h"
-#include "pq/options.h"
 #include "pq/record.h"
 #include "recordlistwindow.h"
-#include "scoped_settings.h"
+#include "settings.h"
 
 namespace {
 
@@ -103,7 +102,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 // The window, its ten pages and the first paint of the shown page.
 void BM_BuildHistoryWindow(benchmark::State& state) {
-  ScopedSettings settings;
+  testing_settings::ScopedSettings settings;
   const std::unique_ptr<pq::History> history = FullHistory();
   wxFrame* frame = ShownFrame();
   double buildMs = 0, paintMs = 0, cpuMs = 0;
@@ -141,7 +140,7 @@ BENCHMARK(BM_BuildHistoryWindow)->UseManualTime()->Unit(benchmark::kMillisecond)
 // A capture into a full list: the oldest record goes, the new one comes,
 // each with its notice; the notices are handled and the window repainted.
 void BM_RefreshAfterNotice(benchmark::State& state) {
-  ScopedSettings settings;
+  testing_settings::ScopedSettings settings;
   const std::unique_ptr<pq::History> history = FullHistory();
   wxFrame* frame = ShownFrame();
   auto* tabs = new HistoryWindow(history.get(), frame);
@@ -181,7 +180,7 @@ class CountingWindow : public RecordListWindow {
 };
 
 void BM_PaintRows(benchmark::State& state) {
-  ScopedSettings settings;
+  testing_settings::ScopedSettings settings;
   std::mt19937 rng(3);
   pq::RecordList list;
   list.maxRecords = static_cast<unsigned>(state.range(0));

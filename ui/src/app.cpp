@@ -4,13 +4,16 @@
 #include <string>
 
 #include <wx/cmdline.h>
+#include <wx/html/helpctrl.h>
 #include <wx/image.h>
 #include <wx/snglinst.h>
 #include <wx/socket.h>
 
 #include "appconfig.h"
 #include "appnotify.h"
+#include "aboutdlg.h"
 #include "appversion.h"
+#include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
 #include "historywindow.h"
@@ -18,10 +21,10 @@
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
+#include "manual.h"
 #include "options.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
-#include "pq/options.h"
 #include "sessionend.h"
 #include "startup.h"
 
@@ -31,11 +34,23 @@ PastiqApp::PastiqApp() {
   Bind(wxEVT_MENU, &PastiqApp::OnShowMainWindow, this, ID_SHOW_MAIN_WINDOW);
   Bind(wxEVT_MENU, &PastiqApp::OnToggleRecording, this, ID_TOGGLE_RECORDING);
   Bind(wxEVT_MENU, &PastiqApp::OnShowLog, this, ID_SHOW_LOG);
+  Bind(wxEVT_MENU, &PastiqApp::OnAbout, this, wxID_ABOUT);
+  Bind(wxEVT_MENU, &PastiqApp::OnManual, this, wxID_HELP_CONTENTS);
   // The commands whose targets are not built yet are bound with them: the
-  // manual (wxID_HELP_CONTENTS, the help controller), the about dialog
-  // (wxID_ABOUT), the options dialog (wxID_PREFERENCES) and the floating
-  // list's toggle with its check mark (ID_TOGGLE_FLOATING).
+  // options dialog (wxID_PREFERENCES) and the floating list's toggle with
+  // its check mark (ID_TOGGLE_FLOATING).
 }
+
+namespace {
+// The version file on the update server the build names; empty when it
+// names none (no check then).
+wxString VersionFileUrl() {
+  wxString server = PASTIQ_UPDATE_SERVER;
+  if (server.empty()) return server;
+  while (server.EndsWith("/")) server.RemoveLast();
+  return server + "/files/pastiq/version.txt";
+}
+}  // namespace
 
 PastiqApp::~PastiqApp() {
   // The network server goes first here, once there is one.
@@ -43,7 +58,6 @@ PastiqApp::~PastiqApp() {
   pq::Mgr::Get().SetHistory(nullptr);
   delete history;
   history = nullptr;
-  pq::SetOptionStore(nullptr);
   SetAppConfig(nullptr);
   delete config;
   config = nullptr;
@@ -74,7 +88,6 @@ bool PastiqApp::OnInit() {
   config = new AppConfig;
   config->Load();
   SetAppConfig(config);
-  pq::SetOptionStore(&config->options);
   // 4. The command line, after the settings: the "startup" rule reads them.
   if (!wxApp::OnInit()) return false;
 
@@ -107,7 +120,8 @@ bool PastiqApp::OnInit() {
   // the program can be reached at all.
   mainFrame->SetIcons(GetAppIcons());
   mainFrame->Show();
-  // 12. The help controller: with the manual.
+  // 12. The help controller is made on the first Manual command
+  // (ShowManual), so a missing or broken manual never stops a start.
 
   // The session ends by signals here: save, then exit.
   if (!InstallSessionEndHandler([this] { SaveState(); }))
@@ -124,8 +138,11 @@ void PastiqApp::OnDeferredStartup() {
   if (deferredStartupDone) return;
   deferredStartupDone = true;
   wxSocketBase::Initialize();
-  // The version checker, reporting to the taskbar icon, and its first check
-  // when OPT_CHECK_VERSION is on: with the version checker.
+  // Its notices go to the taskbar icon, which plugs itself in as the handler
+  // (VersionChecker::SetHandler) once it exists; until then a check posts
+  // nothing.
+  versionChecker = new cmn::wx::VersionChecker(nullptr, VersionFileUrl(), "pastiq");
+  if (OptionValue<bool>(OPT_CHECK_VERSION, false)) versionChecker->Start();
 }
 
 void PastiqApp::SaveState() {
@@ -148,8 +165,15 @@ void PastiqApp::SaveState() {
 int PastiqApp::OnExit() {
   // 1.
   SaveState();
-  // 2. The taskbar icon and the help controller go here. 3. The network
-  // server shuts down here, waiting for running transfers.
+  // 2. The version checker goes before the taskbar icon that receives its
+  // notices: its destructor returns at once and leaves a check still
+  // running nobody to post to. Then the taskbar icon goes here, and the
+  // help controller (with its window).
+  delete versionChecker;
+  versionChecker = nullptr;
+  delete helpController;
+  helpController = nullptr;
+  // 3. The network server shuts down here, waiting for running transfers.
   // 4. The manager leaves the viewer chain, leaves its data on the clipboard
   // and removes the hooks, before the window it holds goes.
   pq::Mgr& mgr = pq::Mgr::Get();
@@ -166,8 +190,8 @@ int PastiqApp::OnExit() {
     mainFrame->Destroy();
     mainFrame = nullptr;
   }
-  // 10. The server's listening socket closes here; 11. the version checker
-  // and its threads end here.
+  // 10. The server's listening socket closes here. 11. The version checker
+  // went with step 2.
   // 12.
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   StopDesktop();
@@ -188,3 +212,7 @@ void PastiqApp::OnToggleRecording(wxCommandEvent&) {
 }
 
 void PastiqApp::OnShowLog(wxCommandEvent&) { ShowLogWindow(); }
+
+void PastiqApp::OnAbout(wxCommandEvent&) { ShowAboutDialog(mainFrame); }
+
+void PastiqApp::OnManual(wxCommandEvent&) { ShowManual(&helpController); }

@@ -5,8 +5,8 @@
 // and when the session ends.
 //
 // Several of the objects it owns arrive with their own windows and services:
-// the taskbar icon, the menu window, the floating and popup lists, the
-// network server, the version checker and the help controller. Until then
+// the taskbar icon, the menu window, the floating and popup lists and the
+// network server. Until then
 // their members stay null, their accessors return null, and each step of
 // start-up and shut-down that concerns them is marked where it belongs.
 #include <memory>
@@ -17,6 +17,7 @@ class AppConfig;
 class MainFrame;
 class wxCmdLineParser;
 class wxCommandEvent;
+class wxHtmlHelpController;
 class wxSingleInstanceChecker;
 namespace pq {
 class History;
@@ -26,13 +27,12 @@ class TaskBarIcon;
 class MenuWindow;
 class FloatingWindow;
 class PopupWindow;
-class wxHtmlHelpController;
 namespace net {
 class Server;
 }
 namespace cmn::wx {
 class VersionChecker;
-}
+}  // namespace cmn::wx
 
 class PastiqApp : public wxApp {
  public:
@@ -77,6 +77,8 @@ class PastiqApp : public wxApp {
   void OnShowMainWindow(wxCommandEvent& event);
   void OnToggleRecording(wxCommandEvent& event);
   void OnShowLog(wxCommandEvent& event);
+  void OnAbout(wxCommandEvent& event);
+  void OnManual(wxCommandEvent& event);
 
   TaskBarIcon* taskBarIcon = nullptr;
   std::unique_ptr<wxSingleInstanceChecker> instanceChecker;

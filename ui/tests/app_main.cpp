@@ -18,6 +18,7 @@ wxIMPLEMENT_APP_NO_MAIN(PastiqApp);
 
 bool g_deferredBeforeLoop = true;
 bool g_mainFrameShownAtStart = false;
+bool g_helpControllerAtStart = true;
 
 int main(int argc, char** argv) {
   testing_sandbox::Enter();
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   }
   g_deferredBeforeLoop = wxGetApp().DeferredStartupDone();
   g_mainFrameShownAtStart = wxGetApp().GetMainFrame() && wxGetApp().GetMainFrame()->IsShown();
+  g_helpControllerAtStart = wxGetApp().GetHelpController() != nullptr;
   const int rc = RUN_ALL_TESTS();
   wxTheApp->OnExit();
   wxEntryCleanup();

@@ -8,13 +8,18 @@
 #include <string>
 
 #include <wx/dialog.h>
+#include <wx/html/helpctrl.h>
+#include <wx/html/helpfrm.h>
+#include <wx/stattext.h>
 #include <wx/image.h>
 #include <wx/socket.h>
 #include <wx/timer.h>
 
+#include "aboutdlg.h"
 #include "app.h"
 #include "app_state.h"
 #include "appconfig.h"
+#include "cmn/versionchecker.h"
 #include "commands.h"
 #include "dlgmgr.h"
 #include "gui_util.h"
@@ -22,6 +27,7 @@
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
+#include "msgbox_recorder.h"
 #include "options.h"
 #include "platform/clipboard.h"
 #include "platform/sim/clipboard.h"
@@ -29,8 +35,8 @@
 #include "platform/window.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
-#include "pq/options.h"
 #include "sessionend.h"
+#include "sim_app.h"
 #include "startup.h"
 
 namespace fs = std::filesystem;
@@ -76,7 +82,7 @@ TEST(StartUp, BuildsTheSettingsHistoryAndMainFrame) {
   PastiqApp& app = App();
   ASSERT_NE(app.GetConfig(), nullptr);
   EXPECT_EQ(&GetAppConfig(), app.GetConfig());
-  EXPECT_EQ(pq::GetOptionStore(), &app.GetConfig()->options);
+  EXPECT_EQ(FindAppConfig(), app.GetConfig());
   ASSERT_NE(app.GetHistory(), nullptr);
   ASSERT_NE(app.GetHistory()->GetMainList(), nullptr);
   EXPECT_EQ(app.GetHistory()->GetMainList()->GetName(), "Main");
@@ -111,25 +117,29 @@ TEST(StartUp, TheDeferredPartRunsOnceTheLoopDoes) {
   DispatchPending();
   EXPECT_TRUE(App().DeferredStartupDone());
   EXPECT_TRUE(wxSocketBase::IsInitialized());
+  // The version checker exists from then on; with the check switched off
+  // (the default) it started nothing.
+  ASSERT_NE(App().GetVersionChecker(), nullptr);
+  EXPECT_EQ(App().GetVersionChecker()->RunningChecks(), 0u);
+  const wxString url = App().GetVersionChecker()->GetUrl();
+  EXPECT_TRUE(url.empty() || url.EndsWith("/files/pastiq/version.txt")) << url;
 }
 
 // Another application copies; the manager's capture is a message it posts
 // to itself, which only the main loop's drain of the queue delivers.
 TEST(GuiQueue, IsDrainedFromTheMainLoop) {
-  sim::ProcessSpec editorApp;
-  editorApp.exePath = L"/usr/bin/editor";
-  const DWORD pid = sim::CreateProcess(editorApp);
-  sim::WindowSpec spec;
-  spec.thread = sim::MainThread(pid);
-  const HWND editor = sim::AddWindow(spec);
+  const HWND editor = testing_sim::AddApp(L"/usr/bin/editor").frame;
   pq::RecordList& main = *App().GetHistory()->GetMainList();
   const unsigned before = main.GetCount();
+  // A text of its own each time: the same clip again would be a repeat.
+  static int run = 0;
+  const std::string text = "copied in the editor " + std::to_string(++run);
 
-  ASSERT_TRUE(sim::PutClipboard(editor, {sim::UnicodeText(L"copied in the editor")}));
+  ASSERT_TRUE(sim::PutClipboard(editor, {sim::UnicodeText(std::wstring(text.begin(), text.end()))}));
   EXPECT_EQ(main.GetCount(), before) << "captured before the loop ran";
   DispatchPending();
   ASSERT_EQ(main.GetCount(), before + 1);
-  EXPECT_EQ(main.GetRecord(0)->GetText(), "copied in the editor");
+  EXPECT_EQ(main.GetRecord(0)->GetText(), text);
   EXPECT_EQ(main.GetRecord(0)->GetApplication(), "/usr/bin/editor");
 }
 
@@ -196,6 +206,37 @@ TEST(Commands, TheLogWindowOpensOnce) {
   EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr);
 }
 
+TEST(Commands, AboutShowsTheAboutDialogOverTheMainFrame) {
+  AboutDlg* shown = nullptr;
+  wxString firstLine;
+  RunSoon([&] {
+    shown = wxDynamicCast(DlgMgr::CurrentDialog(), AboutDlg);
+    if (!shown) return;
+    EXPECT_EQ(shown->GetParent(), &Frame());
+    for (const wxWindow* child : shown->GetChildren())
+      if (auto* text = wxDynamicCast(child, wxStaticText); text && firstLine.empty()) firstLine = text->GetLabel();
+    shown->EndModal(wxID_OK);
+  });
+  Command(wxID_ABOUT);
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(firstLine, "Pastiq 3.0.3");
+  EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr);
+  DispatchPending();
+  for (wxWindow* w : wxTopLevelWindows) EXPECT_FALSE(wxDynamicCast(w, AboutDlg)) << "left behind";
+}
+
+TEST(Commands, ManualMakesTheHelpControllerOnFirstUse) {
+  EXPECT_FALSE(g_helpControllerAtStart);
+  MessageBoxRecorder messages;
+  Command(wxID_HELP_CONTENTS);
+  ASSERT_NE(App().GetHelpController(), nullptr);
+  EXPECT_TRUE(messages.boxes.empty());
+  ASSERT_NE(App().GetHelpController()->GetFrame(), nullptr);
+  EXPECT_TRUE(App().GetHelpController()->GetFrame()->IsShown());
+  App().GetHelpController()->GetFrame()->Close();
+  DispatchPending();
+}
+
 TEST(Commands, ExitEndsTheMainLoop) {
   App().CallAfter([] { Command(wxID_EXIT); });
   EXPECT_TRUE(RunMainLoop());
@@ -220,10 +261,13 @@ struct SaveState : ::testing::Test {
   fs::path folder = AppConfig::GetFolder().utf8_string();
   fs::path settings = AppConfig::GetFilePath().utf8_string();
   fs::path history = pq::History::GetFilePath().utf8_string();
+  const wxRect frameRect = Frame().GetRect();
   void SetUp() override {
     fs::remove_all(settings);
     fs::remove_all(history);
   }
+  // The frame is the application's, shared with the other tests.
+  void TearDown() override { Frame().SetSize(frameRect); }
 };
 
 TEST_F(SaveState, StoresTheFrameAndWritesBothFiles) {

@@ -15,6 +15,7 @@
 #include "lists_fixture.h"
 #include "menus.h"
 #include "options.h"
+#include "settings.h"
 
 namespace {
 
@@ -260,7 +261,7 @@ TEST(Menus, EachBuilderAppendsItsItemsInOrderWithTheirImages) {
 }
 
 struct Recording : ::testing::Test {
-  ScopedSettings settings;
+  testing_settings::ScopedSettings settings;
   std::unique_ptr<wxImage> strip = LoadImageStrip();
   struct Face {
     bool recording;

@@ -12,11 +12,10 @@
 
 #include "gui_util.h"
 #include "pq/history.h"
-#include "pq/options.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
 #include "pq/searchlist.h"
-#include "scoped_settings.h"
+#include "settings.h"
 
 namespace lists_test {
 
@@ -64,7 +63,7 @@ class WindowTest : public ::testing::Test {
     delete frame;
     DispatchPending();
   }
-  ScopedSettings settings;
+  testing_settings::ScopedSettings settings;
   wxFrame* frame = nullptr;
 };
 

@@ -63,8 +63,17 @@ TEST(Notice, IdsOutsideTheBoundRangeAreNotTaken) {
 }
 
 TEST(Notice, NullHandlerQueuesNothing) {
-  PostNotifyEvent(nullptr, ID_NOTIFY_STARTUP, 1);  // must not crash
   DispatchPending();
+  ASSERT_FALSE(wxTheApp->HasPendingEvents());
+  std::vector<int> seen;
+  auto onApp = [&seen](wxCommandEvent& e) { seen.push_back(e.GetId()); };
+  wxTheApp->Bind(EVT_APP_NOTIFY, onApp);
+  PostNotifyEvent(nullptr, ID_NOTIFY_STARTUP, 1);
+  // Queued nowhere: not on the application, not on any other handler.
+  EXPECT_FALSE(wxTheApp->HasPendingEvents());
+  DispatchPending();
+  wxTheApp->Unbind(EVT_APP_NOTIFY, onApp);
+  EXPECT_TRUE(seen.empty());
 }
 
 TEST(Notice, PostedFromOtherThreadsArriveOnTheGuiThreadInOrder) {

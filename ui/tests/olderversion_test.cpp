@@ -6,6 +6,7 @@
 #include "msgbox.h"
 #include "platform/sim/desktop.h"
 #include "platform/window.h"
+#include "sim_app.h"
 #include "startup.h"
 
 namespace {
@@ -91,15 +92,12 @@ struct OlderVersionOnTheDesktop : OlderVersion {
   void SetUp() override {
     namespace sim = platform::sim;
     sim::Reset();
-    sim::ProcessSpec spec;
-    spec.exePath = L"/opt/pastiq-old/pastiq";
-    const DWORD pid = sim::CreateProcess(spec);
     sim::WindowSpec frame;
-    frame.thread = sim::MainThread(pid);
-    frame.className = kOlderMainFrameClass;
     frame.title = L"Pastiq";
     frame.visible = false;
-    older = sim::AddWindow(frame);
+    const testing_sim::App app = testing_sim::AddApp(L"/opt/pastiq-old/pastiq", kOlderMainFrameClass, {}, frame);
+    older = app.frame;
+    frame.thread = app.thread;
     frame.className = L"PastiqMainFrame";  // a near miss: not the older version
     sim::AddWindow(frame);
   }

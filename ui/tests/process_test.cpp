@@ -5,16 +5,16 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include <wx/defs.h>
 #include <wx/snglinst.h>
 
-#include "child.h"
+#include "child_process.h"
 #include "msgbox.h"
 #include "sandbox.h"
 #include "sessionend.h"
@@ -24,9 +24,13 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-// A started probe.
-struct Probe : Child {
-  explicit Probe(std::vector<std::string> args) : Child(UI_PROBE, std::move(args)) {}
+using testing_process::ChildProcess;
+using testing_process::ReadFile;
+using testing_process::WaitForFile;
+
+// A started probe; its standard input stays open until CloseInput.
+struct Probe : ChildProcess {
+  explicit Probe(std::vector<std::string> args) : ChildProcess(UI_PROBE, std::move(args), Options().KeepInput()) {}
 };
 
 TEST(CommitRestart, StartsTheProgramAgainWithoutArgumentsInItsOwnSession) {
@@ -34,15 +38,14 @@ TEST(CommitRestart, StartsTheProgramAgainWithoutArgumentsInItsOwnSession) {
   setenv("PASTIQ_PROBE_REPORT", report.c_str(), 1);
   Probe probe({"-startup", "/coMMit"});
   unsetenv("PASTIQ_PROBE_REPORT");
-  ASSERT_GT(probe.pid, 0);
+  ASSERT_GT(probe.pid(), 0);
   const int status = probe.Wait(10s);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   ASSERT_TRUE(WaitForFile(report));
   // Written in one go by the restarted copy; wait for its line to be complete.
   std::string text;
-  for (int i = 0; i < 500 && text.find('\n') == std::string::npos; ++i, std::this_thread::sleep_for(10ms))
-    text = ReadFile(report);
+  testing_process::WaitUntil([&] { return (text = ReadFile(report)).find('\n') != std::string::npos; }, 5s);
   int args = -1, pid = -1, sid = -2;
   ASSERT_EQ(std::sscanf(text.c_str(), "args=%d pid=%d sid=%d", &args, &pid, &sid), 3) << text;
   EXPECT_EQ(args, 0);
@@ -113,10 +116,10 @@ class SessionEndProcess : public ::testing::TestWithParam<SessionCase> {};
 TEST_P(SessionEndProcess, SavesAndExitsCleanly) {
   const fs::path dir = testing_sandbox::MakeTempDir("session");
   Probe probe({"session", dir.string(), GetParam().dialog ? "dialog" : "nodialog"});
-  ASSERT_GT(probe.pid, 0);
+  ASSERT_GT(probe.pid(), 0);
   ASSERT_TRUE(WaitForFile(dir / "ready"));
   EXPECT_FALSE(fs::exists(dir / "saved"));
-  kill(probe.pid, GetParam().signal);
+  kill(probe.pid(), GetParam().signal);
   const int status = probe.Wait(20s);
   ASSERT_NE(status, -1) << "did not exit";
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);

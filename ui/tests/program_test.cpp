@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,16 +16,27 @@
 
 #include "appconfig.h"
 #include "appversion.h"
-#include "child.h"
+#include "child_process.h"
+#include "commands.h"
 #include "display.h"
 #include "options.h"
 #include "pq/history.h"
 #include "sandbox.h"
+#include "sessionend.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
+using testing_process::CatchesSignal;
+using testing_process::ChildProcess;
+using testing_process::ReadFile;
+
+// The program (or its unattended copy) with its standard error in its output.
+ChildProcess StartProgram(const std::string& program, const std::vector<std::string>& args = {}) {
+  return ChildProcess(program, args, ChildProcess::Options().WithStderr());
+}
+
 struct Program : ::testing::Test {
   // The X server a test run starts may reset when its last client leaves and
   // then refuse a program that connects meanwhile: this process stays
@@ -50,15 +63,18 @@ struct Program : ::testing::Test {
   fs::path Settings() const { return data / "pastiq.cfg"; }
   fs::path HistoryFile() const { return data / "pastiq_history"; }
 
-  // Waits until the program's start-up has finished; false when it ended or
-  // took too long.
-  static bool WaitUntilRunning(Child& child) {
-    const auto end = std::chrono::steady_clock::now() + 20s;
-    while (!CatchesSignal(child.pid, SIGTERM)) {
-      if (std::chrono::steady_clock::now() > end || child.Wait(0ms) != -1) return false;
-      std::this_thread::sleep_for(10ms);
-    }
-    return true;
+  // Waits until the program's start-up has finished (its session-end
+  // handlers come last, SIGINT's last of them); false when it ended or took
+  // too long.
+  static bool WaitUntilRunning(ChildProcess& child) {
+    return testing_process::WaitUntil(
+               [&] {
+                 return std::all_of(std::begin(kSessionEndSignals), std::end(kSessionEndSignals),
+                                    [&](int s) { return CatchesSignal(child.pid(), s); }) ||
+                        !child.running();
+               },
+               20s) &&
+           child.running();
   }
 
   void WriteSettingsWithAutoStart(bool on) {
@@ -90,8 +106,8 @@ TEST_F(Program, EndsBeforeAnyWindowAndWritesNoSettings) {
     const std::string before = c.settingsWithAutoStartOff ? ReadFile(Settings()) : std::string();
     fs::remove(autostart);
 
-    Child program(PASTIQ_PROGRAM, c.args, true);
-    ASSERT_GT(program.pid, 0);
+    ChildProcess program = StartProgram(PASTIQ_PROGRAM, c.args);
+    ASSERT_GT(program.pid(), 0);
     const int status = program.Wait(15s);
     ASSERT_NE(status, -1) << shown << ": still running";
     ASSERT_TRUE(WIFEXITED(status)) << shown << ": ended by signal " << WTERMSIG(status);
@@ -115,10 +131,10 @@ TEST_F(Program, EndsBeforeAnyWindowAndWritesNoSettings) {
 }
 
 TEST_F(Program, ASecondInstanceEndsAtOnce) {
-  Child first(PASTIQ_PROGRAM, {}, true);
+  ChildProcess first = StartProgram(PASTIQ_PROGRAM);
   ASSERT_TRUE(WaitUntilRunning(first));
 
-  Child second(PASTIQ_UNATTENDED, {}, true);
+  ChildProcess second = StartProgram(PASTIQ_UNATTENDED);
   const int status = second.Wait(15s);
   ASSERT_NE(status, -1) << "the second instance is still running";
   ASSERT_TRUE(WIFEXITED(status));
@@ -132,10 +148,52 @@ TEST_F(Program, ASecondInstanceEndsAtOnce) {
   EXPECT_FALSE(fs::exists(Settings()));
 
   EXPECT_EQ(first.Wait(0ms), -1) << "the first instance ended too";
-  kill(first.pid, SIGTERM);
+  kill(first.pid(), SIGTERM);
   const int firstStatus = first.Wait(20s);
   ASSERT_TRUE(WIFEXITED(firstStatus));
   EXPECT_EQ(WEXITSTATUS(firstStatus), 0);
+}
+
+// The Exit command (as the tray menu sends it) is the ordinary end; the
+// copy of the program that takes commands on its standard input sends it.
+void SendCommands(ChildProcess& program, const std::string& lines) { ASSERT_TRUE(program.WriteInput(lines)); }
+
+TEST_F(Program, TheExitCommandSavesTheSettingsAndTheHistoryAsTheyStandAtExit) {
+  ChildProcess program(PASTIQ_UNATTENDED, {}, ChildProcess::Options().KeepInput().WithStderr());
+  ASSERT_TRUE(WaitUntilRunning(program));
+  // Recording paused during the run: the saved settings are those of the
+  // end, not the defaults.
+  SendCommands(program, std::to_string(ID_TOGGLE_RECORDING) + "\n" + std::to_string(wxID_EXIT) + "\n");
+  const int status = program.Wait(20s);
+  ASSERT_NE(status, -1) << "did not exit";
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  AppConfig config;
+  ASSERT_NO_THROW(config.LoadFile(wxString::FromUTF8(Settings().string())));
+  bool recording = true;
+  EXPECT_TRUE(config.options.Get(OPT_RECORDING, recording));
+  EXPECT_FALSE(recording);
+  wxRect frame;
+  ASSERT_TRUE(config.options.Get(OPT_MAIN_FRAME_RECT, frame)) << "window state not stored";
+  EXPECT_EQ(frame.GetSize(), wxSize(680, 480));
+  pq::History history;
+  ASSERT_NO_THROW(history.Load(wxString::FromUTF8(HistoryFile().string())));
+  ASSERT_NE(history.GetMainList(), nullptr);
+  EXPECT_EQ(history.GetMainList()->name, "Main");
+}
+
+TEST_F(Program, AfterTheExitCommandTheViewerChainIsLeftAndTheHooksAreRemoved) {
+  ChildProcess program(PASTIQ_UNATTENDED, {}, ChildProcess::Options().KeepInput().WithStderr());
+  ASSERT_TRUE(WaitUntilRunning(program));
+  SendCommands(program, std::to_string(wxID_EXIT) + "\n");
+  const int status = program.Wait(20s);
+  ASSERT_NE(status, -1) << "did not exit";
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string output = program.ReadAll();
+  EXPECT_NE(output.find("at exit: clipboard viewer none, keyboard hooks 0, focus hooks 0\n"), std::string::npos)
+      << output;
 }
 
 struct SignalCase {
@@ -147,12 +205,12 @@ void PrintTo(const SignalCase& c, std::ostream* os) { *os << "signal " << c.sign
 class ProgramSessionEnd : public Program, public ::testing::WithParamInterface<SignalCase> {};
 
 TEST_P(ProgramSessionEnd, SavesSettingsAndHistoryAndExitsCleanly) {
-  Child program(PASTIQ_PROGRAM, GetParam().args, true);
+  ChildProcess program = StartProgram(PASTIQ_PROGRAM, GetParam().args);
   ASSERT_TRUE(WaitUntilRunning(program));
   EXPECT_FALSE(fs::exists(Settings()));
   EXPECT_FALSE(fs::exists(HistoryFile()));
 
-  kill(program.pid, GetParam().signal);
+  kill(program.pid(), GetParam().signal);
   const int status = program.Wait(20s);
   ASSERT_NE(status, -1) << "did not exit";
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);

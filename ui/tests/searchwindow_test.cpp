@@ -11,13 +11,28 @@
 
 #include "lists_fixture.h"
 #include "recordlistwindow.h"
-#include "records_test_util.h"
+#include "fake_timers.h"
 
 namespace {
 
 using lists_test::Fill;
 using lists_test::Lines;
 using lists_test::Texts;
+
+// Writes each reset of the list it follows with the count after it.
+class ResetLog : public pq::RecordListObserver {
+ public:
+  explicit ResetLog(const pq::RecordList& list) : list(list) {}
+  void OnRecordAdded(const pq::RecordPtr&) override {}
+  void OnRecordRemoving(const pq::RecordPtr&) override {}
+  void OnRecordMovedToFront(unsigned) override {}
+  void OnRecordListCleared() override {}
+  void OnRecordListReset() override { log.push_back("reset, count " + std::to_string(list.GetCount())); }
+  Lines log;
+
+ private:
+  const pq::RecordList& list;
+};
 
 class Search : public lists_test::WindowTest {
  protected:
@@ -26,7 +41,7 @@ class Search : public lists_test::WindowTest {
     history.CreateDefaultLists();
     Fill(*history.GetMainList(), {"alpha", "Beta", "alphabet", "gamma"});
     search = lists_test::SearchListOf(history);
-    log = std::make_unique<records_test::LogObserver>(*search);
+    log = std::make_unique<ResetLog>(*search);
     search->pq::RecordList::AddObserver(log.get());
     page = new SearchWindow(frame);
     frame->SendSizeEvent();
@@ -47,10 +62,10 @@ class Search : public lists_test::WindowTest {
     click.SetEventObject(box);
     box->GetEventHandler()->ProcessEvent(click);
   }
-  records_test::FakeClock clock;  // before the history: its search list takes a fake timer
+  testing_timers::FakeTimers timers;  // before the history: its search list takes a fake timer
   pq::History history;
   SearchList* search = nullptr;
-  std::unique_ptr<records_test::LogObserver> log;
+  std::unique_ptr<ResetLog> log;
   SearchWindow* page = nullptr;
 };
 
@@ -70,9 +85,9 @@ TEST_F(Search, TypingChangesTheCriteriaAtEachKeyAndSearchesOnceAfterTheLast) {
   page->SetRecordList(search);
   Type("alp");
   EXPECT_EQ(search->GetText(), "alp");
-  clock.Advance(SearchList::kDelayMs - 1);
+  timers.Advance(SearchList::kDelayMs - 1);
   EXPECT_TRUE(log->log.empty());
-  clock.Advance(1);
+  timers.Advance(1);
   EXPECT_EQ(log->log, (Lines{"reset, count 2"}));
   EXPECT_EQ(Texts(*search), (Lines{"alpha", "alphabet"}));
   DispatchPending();
@@ -83,15 +98,15 @@ TEST_F(Search, MatchCaseNotifiesAndSearchesEvenWithoutText) {
   page->SetRecordList(search);
   ClickMatchCase();
   EXPECT_TRUE(search->matchCase);
-  clock.Advance(SearchList::kDelayMs);
+  timers.Advance(SearchList::kDelayMs);
   EXPECT_EQ(log->log, (Lines{"reset, count 0"}));
   Type("b");
   ClickMatchCase();
   EXPECT_FALSE(search->matchCase);
-  clock.Advance(SearchList::kDelayMs);
+  timers.Advance(SearchList::kDelayMs);
   EXPECT_EQ(Texts(*search), (Lines{"Beta", "alphabet"}));
   ClickMatchCase();
-  clock.Advance(SearchList::kDelayMs);
+  timers.Advance(SearchList::kDelayMs);
   EXPECT_EQ(Texts(*search), (Lines{"alphabet"}));
 }
 

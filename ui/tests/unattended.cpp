@@ -1,14 +1,32 @@
-// Built into a copy of the program for process tests: every message box is
-// written to standard error ("message box: CAPTION|TEXT") and answered at
-// once instead of waiting for a person: Yes to a question, unless
-// $PASTIQ_TEST_ANSWER is "no"; OK otherwise.
+// Built into a copy of the program for process tests, so that nothing waits
+// for a person and the test can see how the program ends:
+// - every message box is written to standard error ("message box:
+//   CAPTION|TEXT") and answered at once: Yes to a question, unless
+//   $PASTIQ_TEST_ANSWER is "no"; OK otherwise;
+// - each line of standard input is a command id, sent as its menu item sends
+//   it: a menu command to the main frame, from where it reaches the
+//   application;
+// - once the program has shut down, on the simulated desktop, standard error
+//   gets "at exit: clipboard viewer V, keyboard hooks K, focus hooks F",
+//   V being "none" or "set": what the program left on the desktop.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <string>
+#include <thread>
 
+#include <wx/app.h>
 #include <wx/defs.h>
+#include <wx/module.h>
 
+#include "app.h"
+#include "desktop.h"
+#include "mainframe.h"
 #include "msgbox.h"
+#include "platform/clipboard.h"
+#include "platform/hooks.h"
+#include "platform/sim/desktop.h"
 
 namespace {
 const bool installed = [] {
@@ -22,4 +40,51 @@ const bool installed = [] {
   });
   return true;
 }();
+
+void SendCommand(int id) {
+  MainFrame* frame = wxGetApp().GetMainFrame();
+  if (!frame) return;
+  wxCommandEvent event(wxEVT_MENU, id);
+  event.SetEventObject(frame);
+  frame->GetEventHandler()->ProcessEvent(event);
+}
+
+// Reads the commands until standard input ends; the commands themselves run
+// on the GUI thread. A line that comes before the application is there, or
+// is no number, is dropped.
+void ReadCommands() {
+  for (std::string line; std::getline(std::cin, line);) {
+    char* end = nullptr;
+    const long id = std::strtol(line.c_str(), &end, 10);
+    if (end == line.c_str() || !wxTheApp) continue;
+    wxTheApp->CallAfter([id] { SendCommand(static_cast<int>(id)); });
+  }
+}
+
 }  // namespace
+
+class UnattendedModule : public wxModule {
+ public:
+  bool OnInit() override {
+    // The desktop is open before the toolkit starts and closed by the time
+    // OnExit runs, so which one it is is noted now.
+    onSimulatedDesktop_ = RunsOnSimulatedDesktop();
+    std::thread(&ReadCommands).detach();
+    return true;
+  }
+  // Runs after the application's OnExit.
+  void OnExit() override {
+    if (!onSimulatedDesktop_) return;
+    std::fprintf(stderr, "at exit: clipboard viewer %s, keyboard hooks %d, focus hooks %d\n",
+                 GetClipboardViewer() ? "set" : "none", platform::sim::InstalledHooks(WH_KEYBOARD),
+                 platform::sim::InstalledHooks(WH_CBT));
+    std::fflush(stderr);
+  }
+
+ private:
+  wxDECLARE_DYNAMIC_CLASS(UnattendedModule);
+
+ private:
+  bool onSimulatedDesktop_ = false;
+};
+wxIMPLEMENT_DYNAMIC_CLASS(UnattendedModule, wxModule);

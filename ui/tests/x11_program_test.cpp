@@ -6,8 +6,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <thread>
 #include <string>
 #include <utility>
 
@@ -15,7 +13,7 @@
 #include <X11/Xlib.h>
 
 #include "appconfig.h"
-#include "child.h"
+#include "child_process.h"
 #include "options.h"
 #include "pq/history.h"
 #include "pq/record.h"
@@ -26,6 +24,9 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_process::CatchesSignal;
+using testing_process::ChildProcess;
+using testing_process::WaitUntil;
 
 namespace {
 
@@ -67,6 +68,13 @@ std::pair<Window, long> TopLevelOfClass(const std::string& display, const std::s
   return found;
 }
 
+// A child on `display` (none when empty).
+ChildProcess::Options On(const std::string& display) {
+  ChildProcess::Options options;
+  options.display = display;
+  return options;
+}
+
 struct ProgramOnX11 : ::testing::Test {
   fs::path data = testing_sandbox::MakeTempDir("data");
   x11test::XServer server;
@@ -79,13 +87,9 @@ struct ProgramOnX11 : ::testing::Test {
 
   // Waits until the program has started up (its session-end handler is the
   // last thing it installs); false when it ended or took too long.
-  static bool WaitUntilRunning(x11test::Process& program) {
-    const auto end = std::chrono::steady_clock::now() + 20s;
-    while (!CatchesSignal(program.pid(), SIGTERM)) {
-      if (std::chrono::steady_clock::now() > end || !program.running()) return false;
-      std::this_thread::sleep_for(10ms);
-    }
-    return true;
+  static bool WaitUntilRunning(ChildProcess& program) {
+    return WaitUntil([&] { return CatchesSignal(program.pid(), SIGTERM) || !program.running(); }, 20s) &&
+           program.running();
   }
 };
 
@@ -95,13 +99,17 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
 
   const std::string text = "copied on a real display";
-  x11test::Process xclip =
-      x11test::Process::Run({kXclip, "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"},
-                            server.display(), &text);
+  ChildProcess::Options options = On(server.display());
+  options.input = text;
+  ChildProcess xclip({kXclip, "-verbose", "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"},
+                     options.WithStderr());
   ASSERT_GT(xclip.pid(), 0);
-  // The capture runs in the program's own loop; nothing outside it shows
-  // when it is done, so it gets a generous moment.
-  std::this_thread::sleep_for(4s);
+  // xclip counts the requests for its data (not those for its targets): once
+  // it waits for the second, the program has read the text. The program makes
+  // the record in the same turn of its loop, before it can see a signal.
+  ASSERT_TRUE(WaitUntil(
+      [&] { return xclip.Output().find("Waiting for selection request number 2") != std::string::npos; }, 20s))
+      << xclip.Output();
 
   ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
   const int status = program.Wait(15000);
@@ -123,56 +131,43 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
   EXPECT_TRUE(found) << "no record of the text in " << history.GetMainList()->GetCount() << " records";
 }
 
-// Runs an X client to its end and gives its output (empty after 10 s).
+// Runs an X client to its end and gives its output without the last line
+// break (empty when it did not end within 10 s).
 std::string RunClient(const std::vector<std::string>& argv, const std::string& display) {
-  x11test::Process client = x11test::Process::Run(argv, display);
-  if (client.Wait(10000) == -1) {
-    client.Stop();
-    return std::string();
-  }
-  std::string out = client.Output();
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
-
-// Polls `read` until what it gives satisfies `done`, or 20 s have passed;
-// the last value.
-std::string Poll(const std::function<std::string()>& read, const std::function<bool(const std::string&)>& done) {
-  std::string got;
-  for (const auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;
-       std::this_thread::sleep_for(50ms)) {
-    got = read();
-    if (done(got)) break;
-  }
-  return got;
+  ChildProcess client(argv, On(display));
+  const std::string out = client.ReadAll(10s);
+  if (client.Wait(1s) == -1) return std::string();
+  return out.substr(0, out.find_last_not_of("\r\n") + 1);
 }
 
 // A user opens the search tab of the main window and types a search: the
-// search and the tab are kept when the session ends.
+// search is kept with the history and the tab with the settings.
 TEST_F(ProgramOnX11, TheSearchTypedInItsTabIsKeptWithTheHistoryAndTheTabWithTheSettings) {
   ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
   const std::string xdotool = "/usr/bin/xdotool";
-  const std::string id = Poll(
+  std::string window;
+  ASSERT_TRUE(WaitUntil(
       [&] {
-        const std::string found = RunClient({xdotool, "search", "--onlyvisible", "--name", "^Pastiq$"}, server.display());
-        return found.substr(0, found.find('\n'));
+        const std::string found =
+            RunClient({xdotool, "search", "--onlyvisible", "--name", "^Pastiq$"}, server.display());
+        window = found.substr(0, found.find('\n'));
+        return !window.empty();
       },
-      [](const std::string& found) { return !found.empty(); });
-  ASSERT_FALSE(id.empty()) << "the main window did not show";
-  RunClient({xdotool, "windowactivate", "--sync", id}, server.display());
+      20s))
+      << "the main window did not show";
+  RunClient({xdotool, "windowactivate", "--sync", window}, server.display());
   // The first tab, then the next one (the search list's) by the arrow key;
   // Tab moves into its text field.
-  RunClient({xdotool, "mousemove", "--window", id, "15", "12", "click", "1"}, server.display());
+  RunClient({xdotool, "mousemove", "--window", window, "15", "12", "click", "1"}, server.display());
   RunClient({xdotool, "key", "Right", "Tab"}, server.display());
   RunClient({xdotool, "type", "--delay", "30", "needle"}, server.display());
   // Selecting the field's text makes it the primary selection: then the
   // program has handled every key.
   RunClient({xdotool, "key", "ctrl+a"}, server.display());
-  EXPECT_EQ(Poll([&] { return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()); },
-                 [](const std::string& text) { return text == "needle"; }),
-            "needle");
+  EXPECT_TRUE(WaitUntil(
+      [&] { return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()) == "needle"; }, 20s));
 
   ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
   ASSERT_NE(program.Wait(15000), -1) << "the program did not end after SIGTERM";
@@ -196,9 +191,7 @@ TEST_F(ProgramOnX11, ItsMainFrameCarriesTheClassOnItsXWindow) {
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
   std::pair<Window, long> frame{0, 0};
-  for (const auto end = std::chrono::steady_clock::now() + 10s;
-       !frame.first && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
-    frame = TopLevelOfClass(server.display(), "PastiqFrame");
+  WaitUntil([&] { return (frame = TopLevelOfClass(server.display(), "PastiqFrame")).first != 0; }, 10s);
   ASSERT_NE(frame.first, 0u);
   EXPECT_EQ(frame.second, program.pid());
   program.Stop();
@@ -206,31 +199,17 @@ TEST_F(ProgramOnX11, ItsMainFrameCarriesTheClassOnItsXWindow) {
 
 TEST_F(ProgramOnX11, OnTheXDisplayItDoesNotSayItRunsOnTheSimulatedDesktop) {
   ASSERT_TRUE(server.Start(false)) << "Xvfb did not come up";
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display ? display : "";
-  setenv("DISPLAY", server.display().c_str(), 1);
-  Child program(PASTIQ_PROGRAM, {}, true);
-  if (saved.empty())
-    unsetenv("DISPLAY");
-  else
-    setenv("DISPLAY", saved.c_str(), 1);
-  ASSERT_GT(program.pid, 0);
-  const auto end = std::chrono::steady_clock::now() + 20s;
-  while (!CatchesSignal(program.pid, SIGTERM) && std::chrono::steady_clock::now() < end)
-    std::this_thread::sleep_for(10ms);
-  ASSERT_EQ(kill(program.pid, SIGTERM), 0);
+  ChildProcess program(PASTIQ_PROGRAM, {}, On(server.display()).WithStderr());
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
   const std::string said = program.ReadAll();
   EXPECT_NE(program.Wait(15s), -1);
   EXPECT_EQ(said.find("simulated desktop"), std::string::npos) << said;
 }
 
 TEST_F(ProgramOnX11, WithoutADisplayItEndsWithAClearMessage) {
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display ? display : "";
-  unsetenv("DISPLAY");
-  Child program(PASTIQ_PROGRAM, {}, true);
-  if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
-  ASSERT_GT(program.pid, 0);
+  ChildProcess program(PASTIQ_PROGRAM, {}, On("").WithStderr());
+  ASSERT_GT(program.pid(), 0);
   const std::string said = program.ReadAll();
   const int status = program.Wait(10s);
   ASSERT_NE(status, -1);

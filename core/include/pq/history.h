@@ -66,10 +66,11 @@ class History {
   void Initialize(const AppConfig& config);
   // The history file in the settings folder.
   static wxString GetFilePath();
-  // Reads `path` (the history file by default); all or nothing: on any error
-  // it throws and this history stays as it was.
+  // Reads `path` (the history file by default) within `budget` (see
+  // cmn::ReadBudget); all or nothing: on any error it throws and this history
+  // stays as it was.
   void Load();
-  void Load(const wxString& path);
+  void Load(const wxString& path, std::uint64_t budget = cmn::kFileReadBudget);
   // Writes the history file (nothing, silently, when its temporary file
   // cannot be created). A history file that was found at start-up but not
   // loaded is first kept beside it as "pastiq_history.bak"; when it cannot
@@ -103,9 +104,10 @@ class History {
 bool IsSearchList(const RecordList* list);
 SearchCriteria* GetSearchCriteria(RecordList* list);
 
-// Record-list files (".pqs"): the loader throws on a file that is not one and
-// leaves `list` untouched unless the whole file was read.
-void LoadRecordListFile(RecordList& list, const wxString& path);
+// Record-list files (".pqs"): the loader throws on a file that is not one, or
+// that reads past `budget`, and leaves `list` untouched unless the whole
+// file was read.
+void LoadRecordListFile(RecordList& list, const wxString& path, std::uint64_t budget = cmn::kFileReadBudget);
 void SaveRecordListFile(const wxString& path, const ArchiveInfo& info, const RecordList& list);
 
 }  // namespace pq

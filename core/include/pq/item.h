@@ -30,6 +30,11 @@ namespace pq {
 constexpr std::uint64_t kMaxClipboardBlock = cmn::kMaxBlockBytes;
 static_assert(kMaxClipboardBlock <= 0xFFFFFFFFull, "item sizes fit 32 bits");
 
+// The largest picture a bitmap item decodes or loads, in pixels: a frame of
+// an 8K screen fits. A larger one would take gigabytes to decode from a few
+// kilobytes of PNG; it is refused before any pixel is decoded.
+constexpr std::uint64_t kMaxPicturePixels = std::uint64_t(1) << 25;
+
 class Item {
  public:
   virtual ~Item();
@@ -187,6 +192,9 @@ class BitmapItem : public Item {
   void SetHandle(HBITMAP bitmap);
   // The picture as an image (invalid when empty); needs no display.
   wxImage GetImage() const;
+  // Only `part` of it (clipped to the picture; invalid when nothing of `part`
+  // lies on it): what a view of a large picture draws.
+  wxImage GetImage(const wxRect& part) const;
   // Replaces the picture with `image` (an invalid image empties the item).
   bool SetImage(const wxImage& image);
   // A toolkit bitmap for views (needs the toolkit's display).

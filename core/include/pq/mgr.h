@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cmn/option.h"
+#include "cmn/timer.h"
 #include "platform/window.h"
 #include "pq/record.h"
 #include "pq/win.h"
@@ -41,27 +42,13 @@ class MgrClient {
   virtual void SendRecord(const RecordPtr& record, const NetworkAddress& host) {}
 };
 
-// A repeating timer. The toolkit's timer in the program; tests put one on the
-// virtual clock in its place.
-class RepeatingTimer {
- public:
-  virtual ~RepeatingTimer() = default;
-  // (Re)starts with the period `ms`.
-  virtual void Start(int ms) = 0;
-  virtual void Stop() = 0;
-  virtual bool IsRunning() const = 0;
-};
-using RepeatingTimerFactory = std::function<std::unique_ptr<RepeatingTimer>(std::function<void()> fire)>;
-// Replaces how timers made from now on are built; empty restores the
-// toolkit's timer.
-void SetRepeatingTimerFactory(RepeatingTimerFactory factory);
-
 // Leaves and re-joins the viewer chain now and then, which heals a chain that
 // another viewer broke.
 class ViewerTimer {
  public:
-  // Without the toolkit's application (and no factory) there is no timer:
-  // the chain is then only joined and left by the recording switch.
+  // A repeating cmn::Timer; where none can be made (no toolkit application
+  // and no timer factory) the chain is only joined and left by the recording
+  // switch.
   ViewerTimer();
   void Start(int ms);
   void Stop();
@@ -70,7 +57,7 @@ class ViewerTimer {
   void Notify();
 
  private:
-  std::unique_ptr<RepeatingTimer> timer_;
+  std::unique_ptr<cmn::Timer> timer_;
 };
 
 class Mgr : public cmn::option<int>::observer {
@@ -88,7 +75,8 @@ class Mgr : public cmn::option<int>::observer {
 
   // Takes over `window` (one of ours), installs the hooks reporting to it,
   // joins the viewer chain when recording is on, starts the re-join timer and
-  // sends the hooks the shortcut keys. Options come from pq::GetOptionStore.
+  // sends the hooks the shortcut keys. Its options are the installed settings
+  // record's (SetAppConfig), followed until Stop.
   void Start(HWND window);
   // Gives the window back, leaves its data on the clipboard, leaves the chain
   // and removes the hooks. Nothing of the manager acts afterwards.

@@ -2,6 +2,7 @@
 // One captured clip: its items (without the text item) as a compressed block,
 // its plain text, the source executable, the capture time and where the text
 // item stood. Always held through shared pointers (pq::RecordPtr).
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -16,6 +17,20 @@
 namespace pq {
 
 class DataObject;
+
+// A record's item block stays within two limits, so that every record can
+// be saved and read back: packed, what an archive holds; unpacked, the
+// budget (cmn::ReadBudget) its archive is read within whenever the record is
+// copied, pasted, dragged or sent. A clip over either is not recorded, and a
+// block from outside that unpacks past the budget is refused when unpacked.
+constexpr std::uint64_t kItemBlockBudget = std::uint64_t(512) << 20;
+struct ItemBlockLimits {
+  std::size_t packed = cmn::kMaxBlockBytes;
+  std::uint64_t unpacked = kItemBlockBudget;
+};
+// The limits in force. Tests lower them to reach them with small clips.
+ItemBlockLimits GetItemBlockLimits();
+void SetItemBlockLimits(const ItemBlockLimits& limits);
 
 // A local time as a DOS date-time; years outside 1980-2107 are clamped.
 std::uint32_t ToDosDateTime(const std::tm& local);
@@ -45,7 +60,10 @@ class Record {
   // block throws.
   DataObject* CreateDataObject(const RecordList* source) const;
 
+  // False, the record unchanged, when the block would be empty or over the
+  // limits (logged as a warning).
   bool CompressItems(DataObject& d);
+  // Throws on a damaged block, and archive_too_large past the unpacked limit.
   bool DecompressItems(DataObject& d) const;
 
   wxString GetText() const;

@@ -1,6 +1,7 @@
 #pragma once
 // A named list of records, newest first, with its limit, its switches and the
 // observers that windows use to follow it. Only the GUI thread touches it.
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
@@ -93,7 +94,7 @@ class RecordList {
   std::vector<RecordListObserver*> observers_;
 
   // Takes a whole loaded list's content (not its observers).
-  friend void LoadRecordListFile(RecordList& list, const wxString& path);
+  friend void LoadRecordListFile(RecordList& list, const wxString& path, std::uint64_t budget);
 };
 
 }  // namespace pq

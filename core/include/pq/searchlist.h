@@ -1,7 +1,6 @@
 #pragma once
 // Search criteria and the search list: a record list refilled from every other
 // list of its history 250 ms after the last change of its criteria.
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include <boost/serialization/split_member.hpp>
 #include <wx/string.h>
 
+#include "cmn/timer.h"
 #include "pq/recordlist.h"
 
 namespace pq {
@@ -49,21 +49,6 @@ class SearchCriteria {
   std::string text_;
 };
 
-// The one-shot delay before a search. The toolkit's timer in the program;
-// tests put a virtual clock in its place.
-class SearchTimer {
- public:
-  virtual ~SearchTimer() = default;
-  // (Re)starts the delay; when it ends the timer calls what it was made with.
-  virtual void Start(int milliseconds) = 0;
-  virtual void Stop() = 0;
-  virtual bool IsRunning() const = 0;
-};
-using SearchTimerFactory = std::function<std::unique_ptr<SearchTimer>(std::function<void()> fire)>;
-// Replaces how search lists made from now on get their timer; an empty
-// factory restores the toolkit's timer.
-void SetSearchTimerFactory(SearchTimerFactory factory);
-
 class SearchList : public pq::RecordList, public SearchCriteria, public SearchCriteriaObserver {
  public:
   static constexpr int kDelayMs = 250;
@@ -92,7 +77,8 @@ class SearchList : public pq::RecordList, public SearchCriteria, public SearchCr
   void StartDelay();
 
   pq::History* history_ = nullptr;
-  std::unique_ptr<SearchTimer> timer_;
+  // One-shot; none off the GUI thread or without the toolkit's application.
+  std::unique_ptr<cmn::Timer> timer_;
 };
 
 BOOST_CLASS_EXPORT_KEY2(SearchList, "SearchList")

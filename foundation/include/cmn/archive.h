@@ -2,6 +2,15 @@
 // The one chain that every file and payload takes: a text archive, zlib
 // compression, then a toolkit stream. Files put a raw 4-byte magic number
 // (little-endian) in front and start their archive with an ArchiveInfo.
+//
+// Every read from outside has a budget (see cmn::ReadBudget): the bytes of
+// decompressed archive text it may read plus a charge per object it builds.
+// A file loader uses kFileReadBudget unless its caller gives its own; a
+// reader of bytes in memory (a record's item block, a network payload) names
+// its budget with ReadArchive, e.g.
+//   cmn::ReadArchive(in, [&](cmn::iarchive& ar) { ar >> query; }, kMyBudget);
+// Past the budget the read throws cmn::archive_too_large (an archive
+// exception), having allocated no more than about the budget.
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -36,6 +45,12 @@ struct ArchiveInfo {
 
 namespace cmn {
 
+// The budget of a history or record-list file: above what a real one holds
+// (a full list of a hundred large screenshots is about 400 MB of archive
+// text), far below what would exhaust the memory of the computer that reads
+// it.
+constexpr std::uint64_t kFileReadBudget = std::uint64_t(512) << 20;
+
 // Magic numbers of the archive files.
 constexpr std::uint32_t kSettingsFileMagic = 0x4DE7FFA0u;
 constexpr std::uint32_t kHistoryFileMagic = 0x428DC530u;
@@ -46,11 +61,13 @@ using ArchiveReader = std::function<void(iarchive&)>;
 
 // Writes a compressed text archive (zlib header, default level) to `out`.
 // Every layer is flushed and checked: when anything fails, this throws and
-// `out` holds an incomplete stream. Texts use the classic locale.
-void WriteArchive(wxOutputStream& out, const ArchiveWriter& body);
-// Reads a compressed text archive (zlib or gzip header) from `in`. Damaged
-// data throws the archive's or the stream's exception.
-void ReadArchive(wxInputStream& in, const ArchiveReader& body);
+// `out` holds an incomplete stream. Texts use the classic locale. Returns the
+// number of bytes of archive text written (before compression).
+std::uint64_t WriteArchive(wxOutputStream& out, const ArchiveWriter& body);
+// Reads a compressed text archive (zlib or gzip header) from `in`, within
+// `budget` (see cmn::ReadBudget): past it, archive_too_large. Damaged data
+// throws the archive's or the stream's exception.
+void ReadArchive(wxInputStream& in, const ArchiveReader& body, std::uint64_t budget);
 
 // Writes magic and archive to a temporary file beside `path` and replaces
 // `path` with it only when everything was written and flushed to disk.
@@ -59,7 +76,13 @@ void ReadArchive(wxInputStream& in, const ArchiveReader& body);
 bool SaveArchiveFile(const wxString& path, std::uint32_t magic, const ArchiveWriter& body);
 // Throws bad_archive for a file that does not open, is shorter than four
 // bytes or has another magic; otherwise reads the archive as ReadArchive.
-void LoadArchiveFile(const wxString& path, std::uint32_t magic, const ArchiveReader& body);
+void LoadArchiveFile(const wxString& path, std::uint32_t magic, const ArchiveReader& body,
+                     std::uint64_t budget = kFileReadBudget);
+
+// Copies a file that could not be read to `path` + ".bak" (replacing an
+// older copy), so that writing `path` loses nothing; throws
+// std::runtime_error when the copy cannot be made.
+void KeepUnreadFile(const wxString& path);
 
 template <class T>
 bool SaveArchiveFile(const wxString& path, std::uint32_t magic, const ArchiveInfo& info, const T& payload) {
@@ -71,12 +94,16 @@ bool SaveArchiveFile(const wxString& path, std::uint32_t magic, const ArchiveInf
 
 // Returns the ArchiveInfo the file carried.
 template <class T>
-ArchiveInfo LoadArchiveFile(const wxString& path, std::uint32_t magic, T& payload) {
+ArchiveInfo LoadArchiveFile(const wxString& path, std::uint32_t magic, T& payload,
+                            std::uint64_t budget = kFileReadBudget) {
   ArchiveInfo info;
-  LoadArchiveFile(path, magic, [&](iarchive& ar) {
-    ar >> info;
-    ar >> payload;
-  });
+  LoadArchiveFile(
+      path, magic,
+      [&](iarchive& ar) {
+        ar >> info;
+        ar >> payload;
+      },
+      budget);
   return info;
 }
 

@@ -2,8 +2,14 @@
 // The archives every file and network payload is written and read with.
 // Writing uses Boost's text archive as it is. Reading uses the same text
 // format through cmn::iarchive, which bounds every string length and
-// collection count it reads, so damaged or hostile input cannot make it
-// allocate more than the bounds below.
+// collection count it reads, and grows strings and byte blocks only as their
+// bytes arrive, never to the size the archive announces. Given a ReadBudget,
+// it also charges every object it builds against it (see ReadBudget), so a
+// small archive cannot build a large tree of small objects either.
+//
+// A load that fails half-way frees what it built: an object half read through
+// a raw pointer goes to that pointer (whose owner frees it), one half read
+// for a shared pointer is destroyed here, since no owner holds it yet.
 //
 // Boost's reader also trusts the class ids an archive gives for pointers and
 // indexes its class table with them; cmn::iarchive keeps a mirror of that
@@ -23,6 +29,8 @@
 // be exported in a file that includes this header first, so that the export
 // also registers them for cmn::iarchive.
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <istream>
 #include <string>
 #include <type_traits>
@@ -37,10 +45,52 @@
 
 #include "cmn/mblock.h"
 
+namespace boost {
+template <class T>
+class shared_ptr;
+}  // namespace boost
+
 namespace cmn {
 
 constexpr std::size_t kMaxArchiveString = kMaxBlockBytes;
 constexpr std::size_t kMaxArchiveCount = std::size_t(1) << 20;
+
+// What one object read costs a budget beyond its text: about what the
+// largest of ours (a record list with its empty deque, and the library's
+// tracking of it) takes in memory, so the budget bounds memory as well.
+constexpr std::uint64_t kObjectCharge = 1024;
+
+// What a load from outside may read: bytes of decompressed archive text
+// (ReadArchive counts them as they leave the decompressor) plus
+// kObjectCharge for every object the archive builds. Past it the load is
+// refused with archive_too_large.
+class ReadBudget {
+ public:
+  explicit ReadBudget(std::uint64_t bytes) : limit_(bytes) {}
+  // Takes up to n bytes; returns how many fit. Once something did not fit,
+  // the budget counts as exceeded.
+  std::uint64_t Take(std::uint64_t n);
+  // Takes n bytes or throws archive_too_large.
+  void Charge(std::uint64_t n);
+  bool Exceeded() const { return exceeded_; }
+
+ private:
+  std::uint64_t limit_;
+  std::uint64_t used_ = 0;
+  bool exceeded_ = false;
+};
+
+// A load refused because it would read or build more than its budget.
+class archive_too_large : public boost::archive::archive_exception {
+ public:
+  explicit archive_too_large(std::uint64_t budget);
+  const char* what() const noexcept override { return message_; }
+  std::uint64_t Budget() const { return budget_; }
+
+ private:
+  std::uint64_t budget_;
+  char message_[96];
+};
 
 using oarchive = boost::archive::text_oarchive;
 
@@ -50,11 +100,21 @@ class iarchive : public boost::archive::text_iarchive_impl<iarchive> {
   friend class boost::archive::load_access;
 
  public:
-  explicit iarchive(std::istream& is, unsigned int flags = 0)
-      : boost::archive::text_iarchive_impl<iarchive>(is, flags) {
+  // `budget`, when given, is charged for every object read (the caller
+  // counts the bytes, as ReadArchive does); it must outlive the archive.
+  explicit iarchive(std::istream& is, unsigned int flags = 0, ReadBudget* budget = nullptr)
+      : boost::archive::text_iarchive_impl<iarchive>(is, flags), budget_(budget) {
     if (0 == (flags & boost::archive::no_header)) init();
   }
   ~iarchive() override {}
+
+  // A raw-data run (the library's base64 text) of `count` bytes, decoded as
+  // it is read.
+  void load_binary(void* address, std::size_t count);
+  // The same, handing the bytes to `sink` in pieces as they are decoded, so
+  // that the caller can grow its buffer with what really arrives.
+  using BinarySink = std::function<void(const char* bytes, std::size_t n)>;
+  void load_binary_chunks(std::size_t count, const BinarySink& sink);
 
   // Boost calls these on the archive's own type; each keeps the mirror of
   // the class table, then does what the library does.
@@ -81,6 +141,18 @@ class iarchive : public boost::archive::text_iarchive_impl<iarchive> {
     using Type = typename boost::serialization::type_info_implementation<std::remove_cv_t<T>>::type;
     pointee_ = &boost::serialization::singleton<Type>::get_const_instance();
     boost::archive::text_iarchive_impl<iarchive>::load_override(t);
+  }
+  // A shared pointer takes its object only once it is read whole; one that
+  // fails half-way would be nobody's.
+  template <class T>
+  void load_override(boost::shared_ptr<T>& t) {
+    halfRead_ = HalfRead{};
+    try {
+      boost::archive::text_iarchive_impl<iarchive>::load_override(t);
+    } catch (...) {
+      DestroyHalfRead();
+      throw;
+    }
   }
 
  private:
@@ -115,6 +187,14 @@ class iarchive : public boost::archive::text_iarchive_impl<iarchive> {
   Pointer pointer_;
   // Set when an object was destroyed halfway: the library still lists it.
   bool broken_ = false;
+  ReadBudget* budget_ = nullptr;
+  // The object last handed back half read by a failed pointer load.
+  struct HalfRead {
+    void* object = nullptr;
+    const Serializer* serializer = nullptr;
+  };
+  HalfRead halfRead_;
+  void DestroyHalfRead();
 
   int ClassIndex(const TypeInfo& type) const;
   bool Known(const TypeInfo& type) const { return ClassIndex(type) >= 0; }

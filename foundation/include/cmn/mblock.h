@@ -1,8 +1,9 @@
 #pragma once
 // An owned block of plain bytes (pointer and size), archived as its size
 // followed by the bytes as one raw-data item. Record blobs and network
-// payloads travel in it, so a size read back from an archive is bounded
-// before anything is allocated.
+// payloads travel in it, so a size read back from an archive is bounded, and
+// cmn::iarchive grows the block as its bytes arrive rather than allocating
+// the size the archive announces.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -17,6 +18,8 @@
 #include <boost/serialization/tracking.hpp>
 
 namespace cmn {
+
+class iarchive;
 
 // Largest block an archive may hold (and so the largest we write).
 constexpr std::size_t kMaxBlockBytes = std::size_t(256) << 20;
@@ -100,13 +103,41 @@ class mblock {
     if (n > kMaxBlockBytes / sizeof(T))
       throw boost::archive::archive_exception(boost::archive::archive_exception::other_exception,
                                               "byte block too large");
-    mblock fresh(n);
-    ar >> boost::serialization::make_binary_object(fresh.bytes_, n * sizeof(T));
+    mblock fresh;
+    if constexpr (std::is_same<Archive, iarchive>::value) {
+      fresh.load_growing(ar, n);
+    } else {
+      fresh.reset(n);
+      ar >> boost::serialization::make_binary_object(fresh.bytes_, n * sizeof(T));
+    }
     swap(fresh);
   }
   BOOST_SERIALIZATION_SPLIT_MEMBER()
 
  private:
+  // Reads n elements, doubling the buffer as the bytes come (never past n),
+  // so a block that announces more than it holds costs only what it holds.
+  template <class Archive>
+  void load_growing(Archive& ar, std::size_t n) {
+    const std::size_t total = n * sizeof(T);
+    std::size_t capacity = 0;  // bytes
+    std::size_t filled = 0;
+    ar.load_binary_chunks(total, [&](const char* bytes, std::size_t count) {
+      if (filled + count > capacity) {
+        std::size_t want = std::min(total, std::max(filled + count, std::max<std::size_t>(2 * capacity, 65536)));
+        want = (want + sizeof(T) - 1) / sizeof(T) * sizeof(T);
+        T* grown = new T[want / sizeof(T)];
+        if (filled) std::memcpy(grown, bytes_, filled);
+        delete[] bytes_;
+        bytes_ = grown;
+        capacity = want;
+      }
+      std::memcpy(reinterpret_cast<char*>(bytes_) + filled, bytes, count);
+      filled += count;
+    });
+    size_ = n;  // the reader throws unless every byte arrived
+  }
+
   T* bytes_ = nullptr;
   std::size_t size_ = 0;
 };

@@ -6,6 +6,7 @@
 // and unsigned long decimal; wxSize "w h"; wxRect "x y w h"; a text its UTF-8
 // bytes and one NUL (nothing for an empty text). A text that does not parse
 // as the asked type reads as not found.
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
@@ -83,9 +84,11 @@ class option {
     }
     it->second.Assign(v);
     if (changed) {
-      // Copy: an observer may subscribe others while it is told.
+      // Copy: an observer may subscribe others while it is told; one that is
+      // removed meanwhile is not told any more.
       const std::deque<observer*> told = it->second.observers;
-      for (observer* o : told) o->OnOptionChanged(id);
+      for (observer* o : told)
+        if (Observes(id, o)) o->OnOptionChanged(id);
     }
   }
 
@@ -105,6 +108,19 @@ class option {
   // Appends o to the observers of id, creating the entry (not found) when
   // absent.
   void AddObserver(const K& id, observer* o) { map[id].observers.push_back(o); }
+  // Takes o out of the observers of id (as often as it was added); the entry
+  // itself stays. An observer removes itself before it goes away.
+  void RemoveObserver(const K& id, observer* o) {
+    auto it = map.find(id);
+    if (it == map.end()) return;
+    auto& observers = it->second.observers;
+    observers.erase(std::remove(observers.begin(), observers.end(), o), observers.end());
+  }
+  bool Observes(const K& id, const observer* o) const {
+    auto it = map.find(id);
+    return it != map.end() &&
+           std::find(it->second.observers.begin(), it->second.observers.end(), o) != it->second.observers.end();
+  }
 
   // Empties the store, observers included.
   void Clear() { map.clear(); }

@@ -74,6 +74,10 @@ namespace platform {
 std::string WideToAnsi(const std::wstring& s);
 std::wstring AnsiToWide(const std::string& s);
 
+// Appends one character as UTF-8; a surrogate or a value beyond U+10FFFF
+// becomes U+FFFD.
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-32 in memory to UTF-16 on the clipboard and back; lone surrogates and
 // values beyond U+10FFFF become U+FFFD.
 std::u16string WideToUtf16(const std::wstring& s);

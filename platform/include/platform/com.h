@@ -6,6 +6,7 @@
 // Interfaces are plain abstract classes. Their destructors are protected:
 // objects go away through Release, never through delete on an interface.
 #include <cstring>
+#include <string>
 
 #include "platform/types.h"
 
@@ -60,6 +61,13 @@ inline constexpr HRESULT STG_E_DOCFILECORRUPT = MakeHresult(0x80030109u);
 
 inline constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+
+namespace platform {
+// A result code for a log line: its eight hexadecimal digits and, for the
+// codes above, what it means, as in "0x80004001 (not implemented)". The
+// system's error text knows nothing of these codes.
+std::string DescribeResult(HRESULT hr);
+}  // namespace platform
 
 // ---- Identities ------------------------------------------------------------
 struct GUID {

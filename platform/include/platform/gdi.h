@@ -152,8 +152,16 @@ struct BitmapPixels {
   bool hasAlpha = false;
 };
 bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* out);
+// Only the pixels of `part` (clipped to the bitmap), as a bitmap of their own:
+// what a view that shows a part of a large picture reads. False when the
+// bitmap is not one or nothing of `part` lies on it.
+bool ReadBitmapPixels(HBITMAP bitmap, const RECT& part, BitmapPixels* out);
+
 // A new 32-bit bitmap; null for sizes out of bounds or too few pixels.
 HBITMAP CreateBitmapFromPixels(const BitmapPixels& pixels);
+// The same, taking the pixels rather than copying them (no second copy of a
+// large picture in memory).
+HBITMAP CreateBitmapFromPixels(BitmapPixels&& pixels);
 // Live bitmaps and metafiles, for leak checks in tests.
 std::size_t LiveGdiObjects();
 }  // namespace platform

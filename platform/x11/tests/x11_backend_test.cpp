@@ -140,7 +140,7 @@ class X11Test : public ::testing::Test {
     ASSERT_TRUE(server_.Start(true)) << "Xvfb or openbox did not start";
     std::string error;
     ASSERT_TRUE(platform::x11::Start(server_.display().c_str(), &error)) << error;
-    x11test::Pump(30);
+    x11test::Settle();
   }
   void TearDown() override {
     clients_.clear();

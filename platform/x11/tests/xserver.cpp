@@ -1,12 +1,8 @@
 #include "xserver.h"
 
 #include <X11/Xlib.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/epoll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -15,141 +11,9 @@
 #include "platform/window.h"
 #include "platform/x11.h"
 
-extern char** environ;
-
 namespace x11test {
 
 using Clock = std::chrono::steady_clock;
-
-Process::~Process() { Stop(); }
-Process::Process(Process&& o) noexcept { *this = std::move(o); }
-Process& Process::operator=(Process&& o) noexcept {
-  if (this == &o) return *this;
-  Stop();
-  pid_ = o.pid_;
-  out_ = o.out_;
-  buf_ = std::move(o.buf_);
-  lines_ = std::move(o.lines_);
-  status_ = o.status_;
-  o.pid_ = -1;
-  o.out_ = -1;
-  return *this;
-}
-
-Process Process::Run(const std::vector<std::string>& argv, const std::string& display, const std::string* input) {
-  Process p;
-  int out[2], in[2] = {-1, -1};
-  if (pipe2(out, O_CLOEXEC) != 0) return p;
-  if (input && pipe2(in, O_CLOEXEC) != 0) return p;
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.push_back(*e);
-  if (!display.empty()) env.push_back("DISPLAY=" + display);
-  std::vector<char*> envp, args;
-  for (auto& s : env) envp.push_back(const_cast<char*>(s.c_str()));
-  envp.push_back(nullptr);
-  for (auto& s : argv) args.push_back(const_cast<char*>(s.c_str()));
-  args.push_back(nullptr);
-  int devnull = open("/dev/null", O_RDWR | O_CLOEXEC);
-  pid_t parent = getpid();
-  // vfork: no copy of our pages, so a measurement in this process does not
-  // pay for the child's start.
-  pid_t pid = vfork();
-  if (pid == 0) {
-    // Servers and clients end with the test, however it ends.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(127);
-    dup2(out[1], 1);
-    dup2(input ? in[0] : devnull, 0);
-    execve(args[0], args.data(), envp.data());
-    _exit(127);
-  }
-  close(devnull);
-  close(out[1]);
-  if (input) close(in[0]);
-  if (pid < 0) {
-    close(out[0]);
-    if (input) close(in[1]);
-    return p;
-  }
-  p.pid_ = pid;
-  p.out_ = out[0];
-  fcntl(p.out_, F_SETFL, O_NONBLOCK);
-  if (input) {
-    std::size_t done = 0;
-    while (done < input->size()) {
-      ssize_t n = write(in[1], input->data() + done, input->size() - done);
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    close(in[1]);
-  }
-  return p;
-}
-
-void Process::Read() {
-  if (out_ < 0) return;
-  char buf[4096];
-  for (;;) {
-    ssize_t n = read(out_, buf, sizeof buf);
-    if (n <= 0) break;
-    buf_.append(buf, static_cast<std::size_t>(n));
-  }
-  std::size_t nl;
-  while ((nl = buf_.find('\n')) != std::string::npos) {
-    lines_.push_back(buf_.substr(0, nl));
-    buf_.erase(0, nl + 1);
-  }
-}
-
-const std::vector<std::string>& Process::Lines() {
-  Read();
-  return lines_;
-}
-
-bool Process::running() {
-  if (pid_ <= 0) return false;
-  if (status_ != -1) return false;
-  int st = 0;
-  if (waitpid(pid_, &st, WNOHANG) == pid_) {
-    status_ = st;
-    return false;
-  }
-  return true;
-}
-
-int Process::Wait(int ms) {
-  auto until = Clock::now() + std::chrono::milliseconds(ms);
-  while (running()) {
-    if (Clock::now() >= until) return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return status_;
-}
-
-std::string Process::Output() {
-  Read();
-  std::string all;
-  for (auto& l : lines_) all += l + "\n";
-  return all + buf_;
-}
-
-void Process::Stop() {
-  if (pid_ > 0 && running()) {
-    kill(pid_, SIGCONT);
-    kill(pid_, SIGTERM);
-    if (Wait(2000) == -1) {
-      kill(pid_, SIGKILL);
-      Wait(2000);
-    }
-  }
-  if (out_ >= 0) {
-    Read();
-    close(out_);
-  }
-  out_ = -1;
-  pid_ = -1;
-}
 
 bool XServer::Start(bool wm) {
   int fds[2];
@@ -231,6 +95,13 @@ bool PumpUntil(const std::function<bool()>& pred, int ms) {
 
 void Pump(int ms) {
   PumpUntil([] { return false; }, ms);
+}
+
+bool Settle() {
+  const auto until = Clock::now() + std::chrono::seconds(1);
+  while (platform::x11::Dispatch() + platform::DrainMessages() > 0)
+    if (Clock::now() >= until) return false;
+  return true;
 }
 
 HungOwner::~HungOwner() {

@@ -1,44 +1,15 @@
 #pragma once
 // Test servers and clients: a private Xvfb (on a display number it picks
 // itself) with a window manager, and real X clients run against it.
-#include <sys/types.h>
-
-#include <chrono>
 #include <functional>
 #include <string>
-#include <vector>
+
+#include "child_process.h"
 
 namespace x11test {
 
-class Process {
- public:
-  Process() = default;
-  ~Process();
-  Process(Process&& o) noexcept;
-  Process& operator=(Process&& o) noexcept;
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-
-  // Runs argv[0] (a full path) with DISPLAY set; `input` (when not null) is
-  // written to its standard input, which is then closed.
-  static Process Run(const std::vector<std::string>& argv, const std::string& display, const std::string* input = nullptr);
-  pid_t pid() const { return pid_; }
-  bool running();
-  // The complete lines of its standard output read so far (non-blocking).
-  const std::vector<std::string>& Lines();
-  std::string Output();  // everything, after the process ended
-  // SIGTERM, then SIGKILL after a while; reaps it.
-  void Stop();
-  int Wait(int ms);  // exit status, -1 when still running after ms
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string buf_;
-  std::vector<std::string> lines_;
-  int status_ = -1;
-  void Read();
-};
+// Real clients run against a test server (argv[0] a full path, DISPLAY set).
+using Process = testing_process::ChildProcess;
 
 class XServer {
  public:
@@ -88,6 +59,9 @@ bool FocusClient(Process& client, const std::string& display, int ms);
 bool PumpUntil(const std::function<bool()>& pred, int ms);
 // Runs the loop for ms.
 void Pump(int ms);
+// Runs the loop until a round finds nothing to do (at most a second): what
+// a start set going has been handled.
+bool Settle();
 // The test client built beside the tests.
 std::string TestClientPath();
 // Another instance of the program (see x11_peer.cpp).

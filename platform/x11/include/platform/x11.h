@@ -8,9 +8,11 @@
 // wakes up when work was queued for other applications' windows, or when X
 // events were read ahead while the layer waited for something else.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/types.h"
 
 namespace platform::x11 {
@@ -51,5 +53,11 @@ std::vector<std::string> FailedGrabs();
 
 // Milliseconds a clipboard read may wait for its owner.
 inline constexpr unsigned kReadTimeoutMs = 1000;
+
+// The program's real desktop (platform::SetRealDesktop): opens $DISPLAY as
+// Start does; Dispatch, EventFd, warnings and the toolkit's windows (GTK's X
+// windows) go through it, and destroying it stops the connection. Null,
+// with a message for the user in *error, when no display can be reached.
+std::unique_ptr<Desktop> OpenDesktop(std::string* error);
 
 }  // namespace platform::x11
