@@ -1,6 +1,7 @@
 #include "mainframe.h"
 
 #include "desktop.h"
+#include "historywindow.h"
 #include "options.h"
 #include "platform/window.h"
 #include "pq/mgr.h"
@@ -10,7 +11,8 @@ const wchar_t kMainFrameClass[] = L"PastiqFrame";
 MainFrame::MainFrame(pq::History* history)
     : wxFrame(nullptr, wxID_ANY, "Pastiq", wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE,
               "frame"),
-      history(history) {
+      history(history),
+      historyWindow(new HistoryWindow(history, this)) {
   SetSizeHints(280, 180);
   SetSize(kDefaultWidth, kDefaultHeight);
   window = RegisterToolkitWindow(this, kMainFrameClass, L"Pastiq");
@@ -26,9 +28,10 @@ void MainFrame::Start() {
   pq::Mgr& mgr = pq::Mgr::Get();
   mgr.SetHistory(history);
   mgr.Start(window);
-  // The frame's option observer (the recording tool and menu item) and its
-  // history window's pages come with them.
+  // The frame's option observer (the recording tool and menu item) comes
+  // with them.
   RestoreGeometry();
+  historyWindow->Start(OPT_MAIN_FRAME_TAB);
 }
 
 void MainFrame::RestoreGeometry() {

@@ -1,12 +1,14 @@
 #pragma once
 // The main frame: never shown at start (the program sits in the notification
 // area until "Show Main Window"), and its window is the one the clipboard
-// manager takes over. For now it is the bare frame; its history window,
-// record viewer, menus and bars come with the main window itself.
+// manager takes over. For now it is the bare frame around its history window
+// (one tab per record list); the record viewer, menus and bars come with the
+// main window itself.
 #include <wx/frame.h>
 
 #include "platform/types.h"
 
+class HistoryWindow;
 namespace pq {
 class History;
 }
@@ -28,7 +30,8 @@ class MainFrame : public wxFrame {
   ~MainFrame() override;
 
   // The start-up once every top window exists: starts the clipboard manager
-  // with this frame's window, then restores the stored rectangle.
+  // with this frame's window, restores the stored rectangle, then lets the
+  // history window build its pages and select the stored tab.
   void Start();
   // Applies OPT_MAIN_FRAME_RECT when it is larger than the frame's own size
   // in both directions; otherwise the frame keeps that size and the
@@ -36,6 +39,7 @@ class MainFrame : public wxFrame {
   void RestoreGeometry();
 
   pq::History* GetHistory() const { return history; }
+  HistoryWindow* GetHistoryWindow() const { return historyWindow; }
   // The frame's window on the platform layer's desktop.
   HWND GetDesktopWindow() const { return window; }
 
@@ -43,5 +47,6 @@ class MainFrame : public wxFrame {
   void OnClose(wxCloseEvent& event);
 
   pq::History* history;
+  HistoryWindow* historyWindow;
   HWND window = nullptr;
 };

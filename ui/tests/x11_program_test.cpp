@@ -12,10 +12,13 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "appconfig.h"
 #include "child_process.h"
+#include "options.h"
 #include "pq/history.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
+#include "pq/searchlist.h"
 #include "sandbox.h"
 #include "xserver.h"
 
@@ -128,9 +131,62 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
   EXPECT_TRUE(found) << "no record of the text in " << history.GetMainList()->GetCount() << " records";
 }
 
+// Runs an X client to its end and gives its output without the last line
+// break (empty when it did not end within 10 s).
+std::string RunClient(const std::vector<std::string>& argv, const std::string& display) {
+  ChildProcess client(argv, On(display));
+  const std::string out = client.ReadAll(10s);
+  if (client.Wait(1s) == -1) return std::string();
+  return out.substr(0, out.find_last_not_of("\r\n") + 1);
+}
+
+// A user opens the search tab of the main window and types a search: the
+// search is kept with the history and the tab with the settings.
+TEST_F(ProgramOnX11, TheSearchTypedInItsTabIsKeptWithTheHistoryAndTheTabWithTheSettings) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  const std::string xdotool = "/usr/bin/xdotool";
+  std::string window;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::string found =
+            RunClient({xdotool, "search", "--onlyvisible", "--name", "^Pastiq$"}, server.display());
+        window = found.substr(0, found.find('\n'));
+        return !window.empty();
+      },
+      20s))
+      << "the main window did not show";
+  RunClient({xdotool, "windowactivate", "--sync", window}, server.display());
+  // The first tab, then the next one (the search list's) by the arrow key;
+  // Tab moves into its text field.
+  RunClient({xdotool, "mousemove", "--window", window, "15", "12", "click", "1"}, server.display());
+  RunClient({xdotool, "key", "Right", "Tab"}, server.display());
+  RunClient({xdotool, "type", "--delay", "30", "needle"}, server.display());
+  // Selecting the field's text makes it the primary selection: then the
+  // program has handled every key.
+  RunClient({xdotool, "key", "ctrl+a"}, server.display());
+  EXPECT_TRUE(WaitUntil(
+      [&] { return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()) == "needle"; }, 20s));
+
+  ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
+  ASSERT_NE(program.Wait(15000), -1) << "the program did not end after SIGTERM";
+  pq::History history;
+  ASSERT_NO_THROW(history.Load(wxString::FromUTF8((data / "pastiq_history").string())));
+  ASSERT_EQ(history.GetLists().size(), 2u);
+  SearchCriteria* criteria = pq::GetSearchCriteria(history.GetLists()[1]);
+  ASSERT_NE(criteria, nullptr);
+  EXPECT_EQ(criteria->GetText(), "needle");
+  AppConfig settings;
+  ASSERT_NO_THROW(settings.LoadFile(wxString::FromUTF8((data / "pastiq.cfg").string())));
+  int tab = -1;
+  EXPECT_TRUE(settings.options.Get(OPT_MAIN_FRAME_TAB, tab));
+  EXPECT_EQ(tab, 1);
+}
+
 // Another instance finds the running one by its main frame's class: the class
 // is on the toolkit's own X window of the frame.
-TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
+TEST_F(ProgramOnX11, ItsMainFrameCarriesTheClassOnItsXWindow) {
   ASSERT_TRUE(server.Start(false)) << "Xvfb did not come up";
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
