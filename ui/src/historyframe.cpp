@@ -9,6 +9,7 @@
 
 wxBEGIN_EVENT_TABLE(HistoryFrame, wxMiniFrame)
   EVT_CLOSE(HistoryFrame::OnClose)
+  EVT_SHOW(HistoryFrame::OnShown)
 wxEND_EVENT_TABLE()
 
 HistoryFrame::HistoryFrame(long style, pq::History* history, const wchar_t* className)
@@ -38,6 +39,19 @@ void HistoryFrame::MoveSelection(bool previous) {
 
 void HistoryFrame::PasteSelected(wxWindow* frameToHide) {
   if (RecordListWindow* list = historyWindow->GetCurrentRecordListWindow()) list->PasteSelected(frameToHide);
+}
+
+bool HistoryFrame::Show(bool show) {
+  wantShown = show;
+  return wxMiniFrame::Show(show);
+}
+
+void HistoryFrame::OnShown(wxShowEvent& event) {
+  event.Skip();
+  if (!event.IsShown() || wantShown) return;
+  CallAfter([this] {
+    if (!wantShown && IsShown()) wxMiniFrame::Show(false);
+  });
 }
 
 bool HistoryFrame::ShowNoActivate() {

@@ -40,6 +40,8 @@ class HistoryFrame : public wxMiniFrame {
   // frame was already shown. (The toolkit's own ShowWithoutActivating
   // returns nothing; this one says whether it showed.)
   bool ShowNoActivate();
+  // Notes whether the frame is meant to be shown (see OnShown).
+  bool Show(bool show = true) override;
 
   // The stored size of a popup or menu window: `stored` when both sides are
   // positive, else the default size.
@@ -48,10 +50,15 @@ class HistoryFrame : public wxMiniFrame {
  protected:
   // Hides the frame (and vetoes the close when it can).
   void OnClose(wxCloseEvent& event);
+  // The toolkit counts a frame as shown again when the map notice of an
+  // earlier show arrives after it was hidden (a quick show and hide): such
+  // a frame is hidden again, so that it never counts as open while unseen.
+  void OnShown(wxShowEvent& event);
 
  private:
   HistoryWindow* historyWindow;
   HWND window = nullptr;
+  bool wantShown = false;
 
   wxDECLARE_EVENT_TABLE();
 };

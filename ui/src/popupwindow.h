@@ -3,7 +3,7 @@
 // whatever application has the focus. It never takes the focus: it opens
 // next to the paste target's caret, and every further key of the shortcut
 // reaches it as a key notice from the hook library through the clipboard
-// manager. With Ctrl+V (or plain V) as the shortcut, one press still pastes
+// manager. With Ctrl+V as the shortcut, one press still pastes
 // as usual, after a short delay, and only a double press opens the popup.
 #include <memory>
 
