@@ -1,5 +1,7 @@
 #include "floatingwindow.h"
 
+#include <algorithm>
+
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/toolbar.h>
@@ -43,7 +45,8 @@ FloatingWindow::FloatingWindow(pq::History* history)
   // the tab menu (a HistoryTabMenu pushed onto the history window) go here.
   BuildToolBar();
   // Collapsed to its tool bar; that is also the smallest it gets.
-  SetClientSize(GetToolBar()->GetBestSize().GetWidth(), 0);
+  toolBarWidth = GetToolBar()->GetBestSize().GetWidth();
+  SetClientSize(toolBarWidth, 0);
   SetSizeHints(GetSize());
   expandedHeight = kMinExpandedHeight;
 }
@@ -176,8 +179,10 @@ void FloatingWindow::OnSizeSettled(wxCommandEvent&) {
   if (client.GetWidth() != clientWidth) {
     clientWidth = client.GetWidth();
     if (wxWindow* spacer = toolBar->FindWindow(ID_FLOATING_TEXT)) {
-      const wxSize tool = toolBar->GetToolSize();
-      spacer->SetSize(std::max(clientWidth - spacer->GetPosition().x - tool.GetWidth(), 0), tool.GetHeight());
+      // The toolkit's buttons are wider than their pictures, so the width
+      // beyond the bar's own (every tool, the spacer empty) is what the
+      // spacer takes: the last tool then sits at the right edge.
+      spacer->SetSize(std::max(clientWidth - toolBarWidth, 0), toolBar->GetToolSize().GetHeight());
     }
     changed = true;
   }

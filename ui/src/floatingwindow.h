@@ -60,6 +60,7 @@ class FloatingWindow : public HistoryFrame, public cmn::option<int>::observer {
 
   int clientWidth = 0;
   int expandedHeight = kMinExpandedHeight;
+  int toolBarWidth = 0;  // the bar's width with every tool and the spacer empty
   bool observing = false;
 
   wxDECLARE_EVENT_TABLE();
