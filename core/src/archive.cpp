@@ -69,10 +69,11 @@ template <class Archive>
 void BitmapItem::save(Archive& ar, const unsigned int) const {
   RegisterItemClass<BitmapItem>();
   PictureBody body;
-  const std::vector<char> png = EncodePng();
+  const std::vector<BYTE> png = EncodePng();
   // A picture too large for a byte block is saved as none, like one that
   // does not encode.
-  if (!png.empty() && png.size() <= cmn::kMaxBlockBytes) body.image.assign(png.data(), png.size());
+  if (!png.empty() && png.size() <= cmn::kMaxBlockBytes)
+    body.image.assign(reinterpret_cast<const char*>(png.data()), png.size());
   ar << boost::serialization::make_nvp("bitmap", body);
 }
 

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cstring>
+#include <cstdint>
 #include <new>
+#include <sys/mman.h>
 #include <unordered_map>
 
 #include "gdi_internal.h"
@@ -11,10 +13,9 @@ using platform::BitmapPixels;
 using platform::DibLayout;
 
 // The bitmap behind an HBITMAP: 32-bit pixels plus the format it came in.
-struct Bitmap {
+struct BitmapFormat {
   LONG width = 0;
   LONG height = 0;
-  std::vector<std::uint32_t> argb;  // top-down, 0xAARRGGBB
   WORD bitCount = 32;
   DWORD compression = BI_RGB;
   DWORD masks[4] = {0, 0, 0, 0};
@@ -22,6 +23,9 @@ struct Bitmap {
   LONG xPels = 0;
   LONG yPels = 0;
   bool hasAlpha = false;
+};
+struct Bitmap : BitmapFormat {
+  std::vector<std::uint32_t> argb;  // top-down, 0xAARRGGBB
 };
 
 platform::detail::HandleTable<Bitmap>& Bitmaps() {
@@ -290,7 +294,7 @@ std::unique_ptr<Bitmap> Decode(const BYTE* p, std::size_t size, const DibLayout&
       bm->palette.push_back(RGBQUAD{q[0], q[1], q[2], 0});
     }
   }
-  bm->argb.assign(std::size_t(L.width) * L.height, 0);
+  platform::detail::SizePixels(bm->argb, std::size_t(L.width) * L.height);
   bool anyAlpha = false;
   DWORD masks[3] = {L.masks[0], L.masks[1], L.masks[2]};
   if (L.bitCount == 16 && L.compression == BI_RGB) {
@@ -374,7 +378,7 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const vo
     auto bm = std::make_unique<Bitmap>();
     bm->width = width;
     bm->height = height;
-    bm->argb.assign(std::size_t(width) * height, 0);
+    platform::detail::SizePixels(bm->argb, std::size_t(width) * height);
     if (bits) {
       const BYTE* p = static_cast<const BYTE*>(bits);
       for (std::size_t i = 0; i < bm->argb.size(); ++i) {
@@ -397,7 +401,11 @@ HANDLE CopyImage(HANDLE h, UINT type, int cx, int cy, UINT) {
   if (type != IMAGE_BITMAP || !bm) return nullptr;
   if ((cx && cx != bm->width) || (cy && cy != bm->height)) return nullptr;
   try {
-    return Bitmaps().Add<HBITMAP>(std::make_unique<Bitmap>(*bm));
+    auto copy = std::make_unique<Bitmap>();
+    static_cast<BitmapFormat&>(*copy) = *bm;
+    platform::detail::SizePixels(copy->argb, bm->argb.size());
+    std::copy(bm->argb.begin(), bm->argb.end(), copy->argb.begin());
+    return Bitmaps().Add<HBITMAP>(std::move(copy));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -578,9 +586,14 @@ std::vector<BYTE> PackedDibFromBitmap(HBITMAP bitmap, WORD bitCount, DWORD compr
 bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* out) {
   Bitmap* bm = Find(bitmap);
   if (!bm || !out) return false;
+  try {
+    platform::detail::SizePixels(out->argb, bm->argb.size());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  std::copy(bm->argb.begin(), bm->argb.end(), out->argb.begin());
   out->width = bm->width;
   out->height = bm->height;
-  out->argb = bm->argb;
   out->hasAlpha = bm->hasAlpha;
   return true;
 }
@@ -597,7 +610,7 @@ bool ReadBitmapPixels(HBITMAP bitmap, const RECT& part, BitmapPixels* out) {
   out->height = bottom - top;
   out->hasAlpha = bm->hasAlpha;
   try {
-    out->argb.resize(std::size_t(out->width) * std::size_t(out->height));
+    platform::detail::SizePixels(out->argb, std::size_t(out->width) * std::size_t(out->height));
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -615,7 +628,8 @@ HBITMAP CreateBitmapFromPixels(const BitmapPixels& px) {
     copy.width = px.width;
     copy.height = px.height;
     copy.hasAlpha = px.hasAlpha;
-    copy.argb.assign(px.argb.begin(), px.argb.begin() + std::size_t(px.width) * px.height);
+    platform::detail::SizePixels(copy.argb, std::size_t(px.width) * px.height);
+    std::copy(px.argb.begin(), px.argb.begin() + std::ptrdiff_t(copy.argb.size()), copy.argb.begin());
     return CreateBitmapFromPixels(std::move(copy));
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -625,6 +639,41 @@ HBITMAP CreateBitmapFromPixels(const BitmapPixels& px) {
 HBITMAP CreateBitmapFromPixels(BitmapPixels&& px) {
   const std::size_t count = std::size_t(px.width) * std::size_t(px.height);
   if (!SidesOk(px.width, px.height) || px.argb.size() < count) return nullptr;
+  if (!px.hasAlpha)
+    for (std::size_t i = 0; i < count; ++i) px.argb[i] &= 0xFFFFFF;
+  return detail::AdoptBitmapPixels(std::move(px));
+}
+}  // namespace platform
+
+namespace platform::detail {
+void SizePixels(std::vector<std::uint32_t>& argb, std::size_t count) {
+  constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+  std::vector<std::uint32_t> fresh;
+  if (count * sizeof(std::uint32_t) >= 2 * kHugePage) {
+    fresh.reserve(count);  // allocated, not yet touched
+    const auto begin = reinterpret_cast<std::uintptr_t>(fresh.data());
+    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (begin + count * sizeof(std::uint32_t)) & ~(kHugePage - 1);
+    // Only a hint: where the system has no huge pages, nothing changes.
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+  fresh.resize(count);
+  argb.swap(fresh);
+}
+
+bool ViewBitmapPixels(HBITMAP bitmap, PixelView* out) {
+  const Bitmap* bm = Find(bitmap);
+  if (!bm || !out) return false;
+  out->width = bm->width;
+  out->height = bm->height;
+  out->argb = bm->argb.data();
+  out->hasAlpha = bm->hasAlpha;
+  return true;
+}
+
+HBITMAP AdoptBitmapPixels(BitmapPixels&& px) {
+  const std::size_t count = std::size_t(px.width) * std::size_t(px.height);
+  if (!SidesOk(px.width, px.height) || px.argb.size() < count) return nullptr;
   try {
     auto bm = std::make_unique<Bitmap>();
     bm->width = px.width;
@@ -632,11 +681,9 @@ HBITMAP CreateBitmapFromPixels(BitmapPixels&& px) {
     px.argb.resize(count);
     bm->argb.swap(px.argb);
     bm->hasAlpha = px.hasAlpha;
-    if (!px.hasAlpha)
-      for (auto& c : bm->argb) c &= 0xFFFFFF;
     return Bitmaps().Add<HBITMAP>(std::move(bm));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
-}  // namespace platform
+}  // namespace platform::detail

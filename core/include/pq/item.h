@@ -202,7 +202,7 @@ class BitmapItem : public Item {
 
   // The picture as a standard PNG file; empty when there is none or encoding
   // fails.
-  std::vector<char> EncodePng() const;
+  std::vector<BYTE> EncodePng() const;
   // Replaces the picture with a decoded PNG; anything that does not decode
   // empties the item. Never shows a message.
   void DecodePng(const void* bytes, std::size_t size);
