@@ -2,11 +2,11 @@
 #include <cstring>
 #include <cstdint>
 #include <new>
-#include <sys/mman.h>
 #include <unordered_map>
 
 #include "gdi_internal.h"
 #include "platform/gdi.h"
+#include "platform/memory.h"
 
 namespace {
 using platform::BitmapPixels;
@@ -647,15 +647,10 @@ HBITMAP CreateBitmapFromPixels(BitmapPixels&& px) {
 
 namespace platform::detail {
 void SizePixels(std::vector<std::uint32_t>& argb, std::size_t count) {
-  constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
   std::vector<std::uint32_t> fresh;
-  if (count * sizeof(std::uint32_t) >= 2 * kHugePage) {
+  if (count * sizeof(std::uint32_t) >= kHugePageHintBytes) {
     fresh.reserve(count);  // allocated, not yet touched
-    const auto begin = reinterpret_cast<std::uintptr_t>(fresh.data());
-    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = (begin + count * sizeof(std::uint32_t)) & ~(kHugePage - 1);
-    // Only a hint: where the system has no huge pages, nothing changes.
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    AdviseHugePages(fresh.data(), count * sizeof(std::uint32_t));
   }
   fresh.resize(count);
   argb.swap(fresh);

@@ -12,8 +12,8 @@ inline std::uint32_t Le32(const BYTE* p) {
 inline std::uint16_t Le16(const BYTE* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 bool IsBitmap(HGDIOBJ h);
-// Makes `argb` hold `count` zeroed pixels, in memory of its own. The pages
-// of a large picture are asked to be huge ones: touched 4 KB at a time, the
+// Makes `argb` hold `count` zeroed pixels, in memory of its own; a large
+// picture's on huge pages (platform/memory.h): touched 4 KB at a time, the
 // 48 MB of a 4000 x 3000 picture cost more than decoding it does.
 void SizePixels(std::vector<std::uint32_t>& argb, std::size_t count);
 // The pixels of a live bitmap where they are kept (valid until the bitmap is
