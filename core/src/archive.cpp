@@ -82,7 +82,7 @@ void BitmapItem::load(Archive& ar, const unsigned int) {
   RegisterItemClass<BitmapItem>();
   PictureBody body;
   ar >> boost::serialization::make_nvp("bitmap", body);
-  if (body.image.size() != 0) DecodePng(body.image.data(), body.image.size());
+  if (body.image.size() != 0) DecodePng(std::move(body.image));
 }
 
 template <class Archive>

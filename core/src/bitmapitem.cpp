@@ -1,4 +1,5 @@
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include <wx/image.h>
@@ -152,7 +153,7 @@ bool BitmapItem::SetImage(const wxImage& source) {
     px.argb[i] = (a << 24) | (std::uint32_t(rgb[3 * i]) << 16) |
                  (std::uint32_t(rgb[3 * i + 1]) << 8) | std::uint32_t(rgb[3 * i + 2]);
   }
-  HBITMAP bitmap = platform::CreateBitmapFromPixels(std::move(px));
+  HBITMAP bitmap = platform::CreateBitmapFromPixels(px);
   SetHandle(bitmap);
   return bitmap != nullptr;
 }
@@ -171,6 +172,14 @@ void BitmapItem::DecodePng(const void* bytes, std::size_t size) {
   // Straight into the bitmap's pixels; a picture over the budget is refused
   // from its header.
   SetHandle(platform::BitmapFromPng(bytes, size, kMaxPicturePixels));
+}
+
+void BitmapItem::DecodePng(cmn::mblock<char>&& png) {
+  SetHandle(nullptr);
+  auto kept = std::make_shared<cmn::mblock<char>>(std::move(png));
+  const std::size_t size = kept->size();
+  std::shared_ptr<const BYTE> bytes(kept, reinterpret_cast<const BYTE*>(kept->data()));
+  SetHandle(platform::BitmapFromPngOnDemand(std::move(bytes), size, kMaxPicturePixels));
 }
 
 }  // namespace pq

@@ -7,10 +7,12 @@
 // destructors, and everything that has one (the pixels, the output, the
 // library's structures) lives in its caller.
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -21,7 +23,6 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "a 0xAARRGGBB pixel must be blue, green, red, alpha in memory");
 
 namespace {
-using platform::BitmapPixels;
 using platform::detail::PixelView;
 
 // Faults end the step that met them; warnings are of no use to anyone here.
@@ -34,6 +35,32 @@ constexpr png_uint_32 kChunkCacheMax = 128;
 constexpr png_alloc_size_t kChunkMallocMax = png_alloc_size_t(8) << 20;
 
 // ---- Reading ----------------------------------------------------------------------
+
+std::uint32_t BigEndian32(const png_byte* p) {
+  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+         std::uint32_t(p[3]);
+}
+
+// The file's chunks, checked before libpng sees any: each one whole with its
+// CRC right, IHDR first, an IDAT, then IEND. So a damaged or cut file is
+// refused at once, even when its rows are decoded only later, and libpng
+// need not check the CRCs again.
+bool ChunksSound(const png_byte* p, std::size_t size) {
+  std::size_t pos = 8;
+  bool idat = false;
+  while (size - pos >= 12) {
+    const std::uint32_t length = BigEndian32(p + pos);
+    if (length > PNG_UINT_31_MAX || length > size - pos - 12) return false;
+    const png_byte* type = p + pos + 4;
+    if (crc32_z(crc32_z(0, Z_NULL, 0), type, std::size_t(length) + 4) != BigEndian32(type + 4 + length))
+      return false;
+    if (pos == 8 && std::memcmp(type, "IHDR", 4) != 0) return false;
+    if (std::memcmp(type, "IDAT", 4) == 0) idat = true;
+    if (std::memcmp(type, "IEND", 4) == 0) return idat;
+    pos += 12 + std::size_t(length);
+  }
+  return false;
+}
 
 struct Source {
   const png_byte* data;
@@ -127,27 +154,31 @@ void FromRgba(const png_byte* in, std::uint32_t* out, png_uint_32 width) {
   }
 }
 
-// The pixels into `argb`, then the chunks after them. `row` holds one row of
-// libpng's own kind (4 bytes a pixel); an interlaced picture does not use it.
-bool ReadPixels(png_structp png, png_infop info, const Header& h, png_bytep row, std::uint32_t* argb) {
+// Rows from *next on into `argb` until `rows` of them are there (an
+// interlaced picture all at once, pass by pass), then, after the last row,
+// the chunks after the pixels. *next counts the rows done, also when libpng
+// jumps out on a fault (false). `row` holds one row of libpng's own kind.
+bool ReadRows(png_structp png, png_infop info, const Header& h, png_bytep row, std::uint32_t* argb,
+              png_uint_32 rows, png_uint_32* next) {
   if (setjmp(png_jmpbuf(png))) return false;
   if (h.interlaced) {
     for (int pass = 0; pass < PNG_INTERLACE_ADAM7_PASSES; ++pass)
       for (png_uint_32 y = 0; y < h.height; ++y)
         png_read_row(png, reinterpret_cast<png_bytep>(argb + std::size_t(y) * h.width), nullptr);
+    *next = h.height;
   } else {
-    for (png_uint_32 y = 0; y < h.height; ++y) {
+    for (; *next < rows; ++*next) {
       png_read_row(png, row, nullptr);
-      (h.alpha ? FromRgba : FromRgb)(row, argb + std::size_t(y) * h.width, h.width);
+      (h.alpha ? FromRgba : FromRgb)(row, argb + std::size_t(*next) * h.width, h.width);
     }
   }
-  png_read_end(png, info);
+  if (*next == h.height) png_read_end(png, info);
   return true;
 }
 
 // A picture whose alpha says nothing (every pixel opaque) is kept as one
 // without alpha, as a bitmap without alpha is: its alpha bytes cleared.
-bool KeepAlpha(std::vector<std::uint32_t>& argb) {
+bool KeepAlpha(platform::detail::PixelStore& argb) {
   const bool translucent =
       std::any_of(argb.begin(), argb.end(), [](std::uint32_t c) { return (c >> 24) != 0xFF; });
   if (!translucent)
@@ -206,6 +237,89 @@ bool WriteFile(png_structp png, png_infop info, const PixelView& v) {
 
 }  // namespace
 
+namespace platform::detail {
+
+// A picture being decoded: libpng's state between the rows it has given and
+// those still to come, and the file's bytes (kept only when the picture is
+// decoded on demand).
+struct PendingRows {
+  Reader reader;
+  std::shared_ptr<const BYTE> kept;
+  Source source{nullptr, 0, 0};
+  Header header;
+  std::vector<png_byte> row;
+  png_uint_32 next = 0;
+  bool failed = false;
+};
+
+void PendingRowsDeleter::operator()(PendingRows* pending) const { delete pending; }
+
+LONG DecodeRows(PendingRows& p, std::uint32_t* argb, LONG rows) {
+  const png_uint_32 wanted = std::min(png_uint_32(std::max<LONG>(rows, 0)), p.header.height);
+  if (!p.failed && p.next < wanted &&
+      !ReadRows(p.reader.png(), p.reader.info(), p.header, p.row.data(), argb, wanted, &p.next)) {
+    p.failed = true;
+    // The rows that will never come are black, not whatever the memory held.
+    const std::size_t done = std::size_t(p.next) * p.header.width;
+    std::fill(argb + done, argb + std::size_t(p.header.height) * p.header.width, 0u);
+  }
+  return p.failed ? LONG(p.header.height) : LONG(p.next);
+}
+
+}  // namespace platform::detail
+
+namespace {
+
+// A decoder for a whole, sound PNG whose header is read and within the
+// limits, with `argb` sized for its picture (nothing written yet); null
+// otherwise. `bytes` must outlive the decoding.
+platform::detail::PendingRowsPtr StartPng(const png_byte* bytes, std::size_t size, std::uint64_t maxPixels,
+                                          platform::detail::PixelStore* argb) {
+  using platform::detail::PendingRows;
+  using platform::detail::PendingRowsPtr;
+  if (bytes == nullptr || size < 8 || png_sig_cmp(bytes, 0, 8) != 0 || !ChunksSound(bytes, size)) return nullptr;
+  PendingRowsPtr p;
+  try {
+    p.reset(new PendingRows);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  png_structp png = p->reader.png();
+  if (!p->reader.Ok()) return nullptr;
+  p->source = Source{bytes, size, 0};
+  png_set_read_fn(png, &p->source, &ReadSource);
+  png_set_user_limits(png, png_uint_32(platform::kMaxBitmapSide), png_uint_32(platform::kMaxBitmapSide));
+  png_set_chunk_cache_max(png, kChunkCacheMax);
+  png_set_chunk_malloc_max(png, kChunkMallocMax);
+  // Only the chunks that make the pixels are read; text, colour profiles and
+  // the like are skipped unparsed.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  // Every CRC was checked above; the checksum of the inflated pixels adds
+  // nothing to them but a pass over all the pixels.
+  png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+  if (!ReadHeader(png, p->reader.info(), std::min(maxPixels, platform::kMaxBitmapPixels), &p->header))
+    return nullptr;
+  try {
+    platform::detail::SizePixelStore(*argb, std::size_t(p->header.width) * std::size_t(p->header.height));
+    if (!p->header.interlaced) p->row.resize(std::size_t(p->header.width) * 4);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return p;
+}
+
+// Decodes every row now; null when any step meets a fault.
+HBITMAP FinishPng(platform::detail::PendingRowsPtr p, platform::detail::PixelStore&& argb) {
+  const Header& h = p->header;
+  platform::detail::DecodeRows(*p, argb.data(), LONG(h.height));
+  if (p->failed) return nullptr;
+  const bool alpha = h.alpha && KeepAlpha(argb);
+  return platform::detail::AdoptPixelStore(LONG(h.width), LONG(h.height), std::move(argb), alpha);
+}
+
+}  // namespace
+
 namespace platform {
 
 std::vector<BYTE> PngFromBitmap(HBITMAP bitmap) {
@@ -220,37 +334,21 @@ std::vector<BYTE> PngFromBitmap(HBITMAP bitmap) {
 }
 
 HBITMAP BitmapFromPng(const void* data, std::size_t size, std::uint64_t maxPixels) {
-  const auto* bytes = static_cast<const png_byte*>(data);
-  if (bytes == nullptr || size < 8 || png_sig_cmp(bytes, 0, 8) != 0) return nullptr;
-  Reader r;
-  if (!r.Ok()) return nullptr;
-  Source source{bytes, size, 0};
-  png_set_read_fn(r.png(), &source, &ReadSource);
-  png_set_user_limits(r.png(), png_uint_32(kMaxBitmapSide), png_uint_32(kMaxBitmapSide));
-  png_set_chunk_cache_max(r.png(), kChunkCacheMax);
-  png_set_chunk_malloc_max(r.png(), kChunkMallocMax);
-  // Only the chunks that make the pixels are read; text, colour profiles and
-  // the like are skipped unparsed.
-  png_set_keep_unknown_chunks(r.png(), PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
-  // Every chunk's CRC is still checked; the checksum of the inflated pixels
-  // adds nothing to it but a pass over all of them.
-  png_set_option(r.png(), PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+  detail::PixelStore argb;
+  detail::PendingRowsPtr p = StartPng(static_cast<const png_byte*>(data), size, maxPixels, &argb);
+  return p ? FinishPng(std::move(p), std::move(argb)) : nullptr;
+}
 
-  Header h;
-  if (!ReadHeader(r.png(), r.info(), std::min(maxPixels, kMaxBitmapPixels), &h)) return nullptr;
-  BitmapPixels px;
-  px.width = LONG(h.width);
-  px.height = LONG(h.height);
-  std::vector<png_byte> row;
-  try {
-    platform::detail::SizePixels(px.argb, std::size_t(h.width) * std::size_t(h.height));
-    if (!h.interlaced) row.resize(std::size_t(h.width) * 4);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-  if (!ReadPixels(r.png(), r.info(), h, row.data(), px.argb.data())) return nullptr;
-  px.hasAlpha = h.alpha && KeepAlpha(px.argb);
-  return detail::AdoptBitmapPixels(std::move(px));
+HBITMAP BitmapFromPngOnDemand(std::shared_ptr<const BYTE> data, std::size_t size, std::uint64_t maxPixels) {
+  detail::PixelStore argb;
+  detail::PendingRowsPtr p = StartPng(data.get(), size, maxPixels, &argb);
+  if (!p) return nullptr;
+  // Whether alpha says anything is known only from every pixel; the passes
+  // of an interlaced picture cover all rows.
+  if (p->header.alpha || p->header.interlaced) return FinishPng(std::move(p), std::move(argb));
+  p->kept = std::move(data);
+  const LONG width = LONG(p->header.width), height = LONG(p->header.height);
+  return detail::AdoptPixelStore(width, height, std::move(argb), false, std::move(p));
 }
 
 }  // namespace platform
