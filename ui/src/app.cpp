@@ -9,6 +9,7 @@
 #include <wx/snglinst.h>
 #include <wx/socket.h>
 
+#include "appclient.h"
 #include "appconfig.h"
 #include "appnotify.h"
 #include "aboutdlg.h"
@@ -16,10 +17,14 @@
 #include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
+#include "historywindow.h"
+#include "imagestrip.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
 #include "manual.h"
+#include "msgbox.h"
+#include "net/server.h"
 #include "options.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
@@ -51,8 +56,10 @@ wxString VersionFileUrl() {
 }  // namespace
 
 PastiqApp::~PastiqApp() {
-  // The network server goes first here, once there is one.
+  delete server;
+  server = nullptr;
   instanceChecker.reset();
+  pq::Mgr::Get().SetClient(nullptr);
   pq::Mgr::Get().SetHistory(nullptr);
   delete history;
   history = nullptr;
@@ -101,7 +108,14 @@ bool PastiqApp::OnInit() {
   // 6. The history: the history file when the settings file was read.
   history = new pq::History;
   history->Initialize(*config);
-  // 7. The network server, listening when receiving is on: not built yet.
+  // 7. The network server, listening when receiving is on; the socket layer
+  // is ready before it and before any transfer.
+  if (!wxSocketBase::IsInitialized()) wxSocketBase::Initialize();
+  client = std::make_unique<AppClient>(*this);
+  server = new net::Server(*config, *history, client.get());
+  if (!server->StartIfEnabled())
+    ShowMessageBox("Failed to start clipboard networking receiver (server)!", "Error", wxOK | wxICON_HAND);
+  pq::Mgr::Get().SetClient(client.get());
   // 8. The taskbar icon: not built yet.
   // 9. The main frame, hidden; the menu window, the floating list and the
   // popup list follow it here once they exist, each given the history.
@@ -109,12 +123,15 @@ bool PastiqApp::OnInit() {
   SetTopWindow(mainFrame);
   // 10. The windows' start-up, the main frame first (it starts the clipboard
   // manager); the popup list, floating list and menu window restore their
-  // state after it. The manager's hooks into those windows, the taskbar icon
-  // and the server (pq::Mgr::SetClient) are plugged in with them; until then
-  // the manager takes no key and animates and sends nothing.
+  // state after it. The manager reaches them and the taskbar icon through
+  // the application's client (AppClient), which sends captures already;
+  // until they exist it takes no key and animates nothing.
   mainFrame->Start();
-  // 11. The application icons and the tray icon: with the image resources
-  // and the taskbar icon.
+  // 11. The program icon for the frames; the tray icon comes with the
+  // taskbar icon. Until there is one, the main window shows at start, so that
+  // the program can be reached at all.
+  mainFrame->SetIcons(GetAppIcons());
+  mainFrame->Show();
   // 12. The help controller is made on the first Manual command
   // (ShowManual), so a missing or broken manual never stops a start.
 
@@ -132,19 +149,21 @@ void PastiqApp::OnStartupNotice(wxCommandEvent&) { OnDeferredStartup(); }
 void PastiqApp::OnDeferredStartup() {
   if (deferredStartupDone) return;
   deferredStartupDone = true;
-  wxSocketBase::Initialize();
-  // Its notices go to the taskbar icon, which plugs itself in as the handler
-  // (VersionChecker::SetHandler) once it exists; until then a check posts
-  // nothing.
+  // 1. The socket layer was initialised before the server (OnInit, step 7).
+  // The version checker's notices go to the taskbar icon, which plugs itself
+  // in as the handler (VersionChecker::SetHandler) once it exists; until then
+  // a check posts nothing.
   versionChecker = new cmn::wx::VersionChecker(nullptr, VersionFileUrl(), "pastiq");
   if (OptionValue<bool>(OPT_CHECK_VERSION, false)) versionChecker->Start();
 }
 
 void PastiqApp::SaveState() {
-  // 1. The main frame's rectangle (and its history window's tab, once it has
-  // one). 2.-4. The popup list, menu window and floating list store their
+  // 1. The main frame's history tab and rectangle. 2.-4. The popup list, menu window and floating list store their
   // tabs and sizes here once they exist.
-  if (mainFrame && config) SetOption(OPT_MAIN_FRAME_RECT, mainFrame->GetRect());
+  if (mainFrame && config) {
+    mainFrame->GetHistoryWindow()->SaveSelection(OPT_MAIN_FRAME_TAB);
+    SetOption(OPT_MAIN_FRAME_RECT, mainFrame->GetRect());
+  }
   // 5., 6. The only places the two files are written.
   const ArchiveInfo info(APP_VERSION_CODE, 1);
   if (config) RunSave("the settings", [&] { return config->SaveFile(AppConfig::GetFilePath(), info); });
@@ -166,23 +185,27 @@ int PastiqApp::OnExit() {
   versionChecker = nullptr;
   delete helpController;
   helpController = nullptr;
-  // 3. The network server shuts down here, waiting for running transfers.
+  // 3. Every transfer thread is told that the program closes and waited for.
+  if (server) server->Shutdown();
   // 4. The manager leaves the viewer chain, leaves its data on the clipboard
   // and removes the hooks, before the window it holds goes.
   pq::Mgr& mgr = pq::Mgr::Get();
   if (mgr.IsStarted()) mgr.Stop();
   // The display connection closes only once the manager has let go of the
   // clipboard and its hooks; the rest below needs no desktop of others.
-  // 5.-8. The handlers pushed onto the windows are popped and the history
-  // windows detached here, once the windows have them.
+  // 5. The main frame's history window stops following the history (its
+  // pushed handlers are popped here once it has them). 6.-8. The same for
+  // the other windows, once they exist.
+  if (mainFrame) mainFrame->GetHistoryWindow()->Unregister();
   // 9. The menu window, floating list and popup list are destroyed before
   // the main frame.
   if (mainFrame) {
     mainFrame->Destroy();
     mainFrame = nullptr;
   }
-  // 10. The server's listening socket closes here. 11. The version checker
-  // went with step 2.
+  // 10.
+  if (server && server->IsListening()) server->Stop();
+  // 11. The version checker went with step 2.
   // 12.
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   StopDesktop();
