@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cstdint>
+#include <mutex>
 #include <new>
 #include <unordered_map>
 
@@ -27,6 +28,9 @@ struct BitmapFormat {
 struct Bitmap : BitmapFormat {
   platform::detail::PixelStore argb;  // top-down, 0xAARRGGBB
   platform::detail::PendingRowsPtr pending;  // rows not decoded yet, if any
+  // Held while rows are decoded: readers on two threads decode each row
+  // once, and a reader only reads rows decoded before it.
+  std::mutex decoding;
 };
 
 platform::detail::HandleTable<Bitmap>& Bitmaps() {
@@ -350,16 +354,19 @@ Bitmap* Find(HBITMAP h) { return Bitmaps().Find(h); }
 
 // The bitmap with at least its first `rows` rows of pixels decoded; what
 // reads pixels finds its bitmap here.
-Bitmap* FindRows(HBITMAP h, LONG rows) {
-  Bitmap* bm = Find(h);
-  if (bm && bm->pending && platform::detail::DecodeRows(*bm->pending, bm->argb.data(), rows) >= bm->height)
-    bm->pending.reset();
+Bitmap* DecodedRows(Bitmap* bm, LONG rows) {
+  if (bm == nullptr) return nullptr;
+  std::lock_guard<std::mutex> hold(bm->decoding);
+  if (bm->pending && platform::detail::DecodeRows(*bm->pending, bm->argb.data(), rows) >= bm->height)
+    bm->pending.reset();  // and with it the file it decoded from
   return bm;
 }
 
+Bitmap* FindRows(HBITMAP h, LONG rows) { return DecodedRows(Find(h), rows); }
+
 Bitmap* FindWhole(HBITMAP h) {
   Bitmap* bm = Find(h);
-  return bm ? FindRows(h, bm->height) : nullptr;
+  return bm ? DecodedRows(bm, bm->height) : nullptr;
 }
 }  // namespace
 
@@ -470,7 +477,7 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMAPIN
   if (!bits) return 1;
   if (start >= UINT(bm->height)) return 0;
   lines = std::min<UINT>(lines, UINT(bm->height) - start);
-  FindWhole(bitmap);  // the pixels, now that they are asked for
+  DecodedRows(bm, bm->height);  // the pixels, now that they are asked for
   WriteBits(*bm, f, topDown, start, lines, static_cast<BYTE*>(bits));
   return static_cast<int>(lines);
 }
