@@ -127,8 +127,10 @@ void Png(const BYTE* data, std::size_t size) {
     for (int i = 0; i < 4; ++i) b[pos + 8 + length + i] = BYTE(crc >> (24 - 8 * i));
     pos += 12 + length;
   }
-  HBITMAP whole = platform::BitmapFromPng(b.data(), b.size());
-  HBITMAP lazy = platform::BitmapFromPngOnDemand(std::shared_ptr<const BYTE>(file, b.data()), b.size());
+  // A small pixel budget keeps each input fast; the mechanism is the real one.
+  constexpr std::uint64_t kPixels = std::uint64_t(1) << 20;
+  HBITMAP whole = platform::BitmapFromPng(b.data(), b.size(), kPixels);
+  HBITMAP lazy = platform::BitmapFromPngOnDemand(std::shared_ptr<const BYTE>(file, b.data()), b.size(), kPixels);
   if (whole && !lazy) Fail();
   if (lazy) {
     BITMAP info;
