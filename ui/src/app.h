@@ -25,8 +25,11 @@ class Server;
 namespace pq {
 class History;
 }
-// Not built yet (see above).
 class TaskBarIcon;
+namespace cmn {
+class Timer;
+}
+// Not built yet (see above).
 class MenuWindow;
 class FloatingWindow;
 class PopupWindow;
@@ -70,6 +73,10 @@ class PastiqApp : public wxApp {
   cmn::wx::VersionChecker* GetVersionChecker() const { return versionChecker; }
   wxHtmlHelpController* GetHelpController() const { return helpController; }
 
+  // How long a notification area has to take the tray icon in before the
+  // main window shows in its place.
+  static constexpr int kTrayEmbedGraceMs = 5000;
+
   // Whether the deferred start-up has run.
   bool DeferredStartupDone() const { return deferredStartupDone; }
 
@@ -84,6 +91,7 @@ class PastiqApp : public wxApp {
 
   TaskBarIcon* taskBarIcon = nullptr;
   std::unique_ptr<wxSingleInstanceChecker> instanceChecker;
+  std::unique_ptr<cmn::Timer> trayCheck;  // the main window shows when the icon was not taken in
   MainFrame* mainFrame = nullptr;
   MenuWindow* menuWindow = nullptr;
   FloatingWindow* floatingWindow = nullptr;

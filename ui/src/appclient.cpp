@@ -3,6 +3,7 @@
 #include "app.h"
 #include "logger.h"
 #include "net/send.h"
+#include "taskbaricon.h"
 
 void AppClient::SendRecord(const pq::RecordPtr& record, const NetworkAddress& host) {
   net::SendRecord(app_.GetServer(), record, host);
@@ -11,5 +12,5 @@ void AppClient::SendRecord(const pq::RecordPtr& record, const NetworkAddress& ho
 void AppClient::Log(int level, const wxString& text) { Logger::Get().Log(level, text); }
 
 void AppClient::AnimateTaskbarIcon() {
-  // The taskbar icon starts its animation here once it exists.
+  if (TaskBarIcon* icon = app_.GetTaskBarIcon()) icon->Animate();
 }
