@@ -13,6 +13,7 @@
 #include <wx/stattext.h>
 #include <wx/image.h>
 #include <wx/socket.h>
+#include <wx/taskbar.h>
 #include <wx/timer.h>
 
 #include "aboutdlg.h"
@@ -37,6 +38,7 @@
 #include "pq/mgr.h"
 #include "sessionend.h"
 #include "sim_app.h"
+#include "taskbaricon.h"
 #include "startup.h"
 
 namespace fs = std::filesystem;
@@ -143,9 +145,12 @@ TEST(GuiQueue, IsDrainedFromTheMainLoop) {
   EXPECT_EQ(main.GetRecord(0)->GetApplication(), "/usr/bin/editor");
 }
 
-// Until the program has a taskbar icon, the main window is its only way in:
-// it shows at start, with the program's icon and a tab per list.
-TEST(StartUp, ShowsTheMainWindowWithItsListsAndIcon) {
+// This display has no notification area, so the tray icon is nowhere to be
+// seen: the main window is the only way in and shows at start, with the
+// program's icon and a tab per list.
+TEST(StartUp, WithoutANotificationAreaShowsTheMainWindowWithItsListsAndIcon) {
+  ASSERT_FALSE(wxTaskBarIcon::IsAvailable());
+  ASSERT_NE(App().GetTaskBarIcon(), nullptr);
   EXPECT_TRUE(g_mainFrameShownAtStart);
   EXPECT_TRUE(Frame().GetIcons().GetIcon(wxSize(32, 32)).IsOk());
   EXPECT_EQ(Frame().GetIcons().GetIconCount(), 2u);
@@ -235,6 +240,26 @@ TEST(Commands, ManualMakesTheHelpControllerOnFirstUse) {
   EXPECT_TRUE(App().GetHelpController()->GetFrame()->IsShown());
   App().GetHelpController()->GetFrame()->Close();
   DispatchPending();
+}
+
+// A command of the tray icon's menu, as the menu sends it: to the icon, from
+// where it travels on to the application.
+void TrayCommand(int id) {
+  wxCommandEvent event(wxEVT_MENU, id);
+  App().GetTaskBarIcon()->ProcessEvent(event);
+}
+
+TEST(TrayMenu, ItsCommandsReachTheApplication) {
+  Frame().Close();
+  TrayCommand(ID_SHOW_MAIN_WINDOW);
+  EXPECT_TRUE(Frame().IsShown());
+  const bool recording = OptionValue<bool>(OPT_RECORDING, false);
+  TrayCommand(ID_TOGGLE_RECORDING);
+  EXPECT_EQ(OptionValue<bool>(OPT_RECORDING, false), !recording);
+  TrayCommand(ID_TOGGLE_RECORDING);
+  EXPECT_EQ(OptionValue<bool>(OPT_RECORDING, false), recording);
+  App().CallAfter([] { TrayCommand(wxID_EXIT); });
+  EXPECT_TRUE(RunMainLoop());
 }
 
 TEST(Commands, ExitEndsTheMainLoop) {
