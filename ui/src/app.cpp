@@ -128,8 +128,8 @@ bool PastiqApp::OnInit() {
   // 10. The windows' start-up, the main frame first (it starts the clipboard
   // manager); the popup list, floating list and menu window restore their
   // state after it. The manager reaches them and the taskbar icon through
-  // the application's client (AppClient), which sends captures already;
-  // until they exist it takes no key and animates nothing.
+  // the application's client (AppClient), which sends captures and
+  // animates the icon; until the lists exist it takes no key.
   mainFrame->Start();
   // 11. The tray icon, and the program icon for the frames. Where no
   // notification area takes the icon in, the main window shows, so the

@@ -93,7 +93,7 @@ bool TaskBarIcon::ClickTakenByDialogOrMessage() {
 
 void TaskBarIcon::OnLeftDown(wxTaskBarIconEvent&) {
   if (ClickTakenByDialogOrMessage()) return;
-  // The menu window opens here with its bottom-right corner at the pointer, inside the monitor's work area.
+  // Not yet: the menu window, unless already shown, opens here at the pointer (MenuWindow::OpenAt) once it exists.
 }
 
 void TaskBarIcon::OnRightClick(wxTaskBarIconEvent& event) {
