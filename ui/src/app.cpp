@@ -136,7 +136,7 @@ bool PastiqApp::OnInit() {
   // program can always be reached.
   {
     const std::unique_ptr<wxImage> strip = LoadImageStrip();
-    taskBarIcon->ShowIcon(GetAppIcon(*strip), "Pastiq");
+    taskBarIcon->ShowIcon(GetAppIcon(*strip), kProductTitle);
   }
   mainFrame->SetIcons(GetAppIcons());
   if (!wxTaskBarIcon::IsAvailable()) {

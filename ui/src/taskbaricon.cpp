@@ -16,11 +16,8 @@
 #include "menus.h"
 #include "msgbox.h"
 #include "options.h"
+#include "startup.h"  // kProductTitle
 #include "taskbariconanimator.h"
-
-namespace {
-const char kProductTitle[] = "Pastiq";
-}  // namespace
 
 wxBEGIN_EVENT_TABLE(TaskBarIcon, cmn::wx::TaskBarIcon)
   EVT_TASKBAR_LEFT_DOWN(TaskBarIcon::OnLeftDown)
