@@ -3,6 +3,7 @@
 // commands sent as command events, and the saved state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -20,6 +21,8 @@
 #include "app.h"
 #include "app_state.h"
 #include "appconfig.h"
+#include "appnotify.h"
+#include "appversion.h"
 #include "cmn/versionchecker.h"
 #include "commands.h"
 #include "dlgmgr.h"
@@ -260,6 +263,25 @@ TEST(TrayMenu, ItsCommandsReachTheApplication) {
   EXPECT_EQ(OptionValue<bool>(OPT_RECORDING, false), recording);
   App().CallAfter([] { TrayCommand(wxID_EXIT); });
   EXPECT_TRUE(RunMainLoop());
+}
+
+// What a version check that found a newer version posts reaches the icon
+// the application made, and waits there until it is shown.
+TEST(TrayIcon, ANewerVersionsNoticeWaitsInTheIconUntilShown) {
+  TaskBarIcon& icon = *App().GetTaskBarIcon();
+  const int version = std::max(OptionValue<int>(OPT_NOTIFIED_VERSION, 0), APP_VERSION_CODE) + 1;
+  wxCommandEvent notice(EVT_APP_NOTIFY, ID_NOTIFY_NEW_VERSION);
+  notice.SetInt(version);
+  notice.SetString("https://example.org/pastiq");
+  icon.AddPendingEvent(notice);
+  DispatchPending();
+  ASSERT_EQ(icon.PendingMessageCount(), 1u);
+  EXPECT_EQ(OptionValue<int>(OPT_NOTIFIED_VERSION, 0), version);
+  MessageBoxRecorder boxes;
+  EXPECT_TRUE(icon.ShowPendingMessage());
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_TRUE(boxes.boxes[0].message.EndsWith("https://example.org/pastiq"));
+  EXPECT_EQ(icon.PendingMessageCount(), 0u);
 }
 
 TEST(Commands, ExitEndsTheMainLoop) {
