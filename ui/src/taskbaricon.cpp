@@ -8,12 +8,14 @@
 #include <wx/bmpbndl.h>
 #include <wx/dialog.h>
 #include <wx/menu.h>
+#include <wx/utils.h>
 
 #include "appnotify.h"
 #include "commands.h"
 #include "dlgmgr.h"
 #include "imagestrip.h"
 #include "menus.h"
+#include "menuwindow.h"
 #include "msgbox.h"
 #include "options.h"
 #include "startup.h"  // kProductTitle
@@ -90,7 +92,10 @@ bool TaskBarIcon::ClickTakenByDialogOrMessage() {
 
 void TaskBarIcon::OnLeftDown(wxTaskBarIconEvent&) {
   if (ClickTakenByDialogOrMessage()) return;
-  // Not yet: the menu window, unless already shown, opens here at the pointer (MenuWindow::OpenAt) once it exists.
+  if (!menuWindow || menuWindow->IsShown()) return;
+  // Its bottom-right corner at the pointer, inside the work area of the
+  // monitor there, wherever the panel stands.
+  menuWindow->OpenAt(wxGetMousePosition());
 }
 
 void TaskBarIcon::OnRightClick(wxTaskBarIconEvent& event) {

@@ -15,6 +15,7 @@
 
 #include "basetaskbaricon.h"
 
+class MenuWindow;
 class TaskBarIconAnimator;
 class wxCommandEvent;
 class wxMenu;
@@ -41,6 +42,9 @@ class TaskBarIcon : public cmn::wx::TaskBarIcon {
   bool ShowPendingMessage();
   // Plays the frames once, after the runs still queued.
   void Animate();
+  // The window a left click opens (none: the click opens nothing). It
+  // outlives the icon or is taken back first.
+  void SetMenuWindow(MenuWindow* window) { menuWindow = window; }
 
   // The right-click menu, new, owned by the caller.
   wxMenu* CreatePopupMenu() override;
@@ -63,6 +67,7 @@ class TaskBarIcon : public cmn::wx::TaskBarIcon {
   std::deque<PendingMessage> messages;  // the newest at the back
   std::deque<wxIcon> frames;
   std::unique_ptr<TaskBarIconAnimator> animator;
+  MenuWindow* menuWindow = nullptr;
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -10,16 +10,20 @@
 #include <wx/bmpbndl.h>
 #include <wx/dialog.h>
 #include <wx/menu.h>
+#include <wx/utils.h>
 
 #include "appnotify.h"
 #include "commands.h"
 #include "dialog_test_util.h"
 #include "dlgmgr.h"
 #include "fake_timers.h"
+#include "frames_fixture.h"
 #include "gui_util.h"
 #include "imagestrip.h"
+#include "menuwindow.h"
 #include "msgbox_recorder.h"
 #include "options.h"
+#include "platform/hooks.h"
 #include "settings.h"
 #include "taskbaricon.h"
 #include "taskbariconanimator.h"
@@ -257,6 +261,53 @@ TEST_F(TaskBarIconTest, ARightClickOpensTheMenuOnlyWhenNothingElseTakesIt) {
   EXPECT_EQ(boxes.boxes.size(), 1u);
   icon.Click(wxEVT_TASKBAR_LEFT_DOWN);
   EXPECT_EQ(icon.menus.size(), 1u) << "the left button opens no menu";
+}
+
+// The left click with the menu window the application gives the icon.
+class TrayMenuWindow : public frames_test::FramesTest {
+ protected:
+  void SetUp() override {
+    FramesTest::SetUp();
+    menu = new MenuWindow(&history);
+    menu->RestoreState();
+    icon = std::make_unique<WatchedIcon>();
+    icon->SetMenuWindow(menu);
+  }
+  void TearDown() override {
+    icon.reset();
+    menu->GetHistoryWindow()->Unregister();
+    menu->ForgetInHookLibrary();
+    delete menu;
+    FramesTest::TearDown();
+  }
+  MenuWindow* menu = nullptr;
+  std::unique_ptr<WatchedIcon> icon;
+};
+
+TEST_F(TrayMenuWindow, ALeftClickOpensItWithItsCornerAtThePointer) {
+  const wxPoint pointer = wxGetMousePosition();
+  icon->Click(wxEVT_TASKBAR_LEFT_DOWN);
+  frames_test::sim::Settle();
+  ASSERT_TRUE(menu->IsShown());
+  EXPECT_EQ(menu->GetPosition() + menu->GetSize(), pointer);
+  EXPECT_EQ(frames_test::sim::InstalledHooks(WH_MOUSE), 1) << "its outside-click monitor runs";
+
+  // Shown already: a second click leaves it where it is.
+  menu->Move(menu->GetPosition() - wxPoint(40, 40));
+  const wxPoint moved = menu->GetPosition();
+  icon->Click(wxEVT_TASKBAR_LEFT_DOWN);
+  EXPECT_EQ(menu->GetPosition(), moved);
+  EXPECT_TRUE(icon->menus.empty()) << "the left button opens no menu";
+}
+
+TEST_F(TrayMenuWindow, AWaitingMessageComesBeforeTheMenuWindow) {
+  MessageBoxRecorder boxes;
+  icon->AnnounceVersion(OptionValue<int>(OPT_NOTIFIED_VERSION, 0) + 1, "http://example.org/");
+  icon->Click(wxEVT_TASKBAR_LEFT_DOWN);
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_FALSE(menu->IsShown());
+  icon->Click(wxEVT_TASKBAR_LEFT_DOWN);
+  EXPECT_TRUE(menu->IsShown());
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 //   $PASTIQ_TEST_ANSWER is "no"; OK otherwise;
 // - each line of standard input is a command id, sent as its menu item sends
 //   it: a menu command to the main frame, from where it reaches the
-//   application;
+//   application; or "menu X Y", which opens the menu window at the screen
+//   point (X, Y) as the taskbar icon's left click does;
 // - with $PASTIQ_TEST_NEW_VERSION ("VERSION ADDRESS"), the taskbar icon
 //   gets the version checker's notice of that version once the main loop
 //   runs, as if a check had found it;
@@ -27,6 +28,7 @@
 #include "appnotify.h"
 #include "desktop.h"
 #include "mainframe.h"
+#include "menuwindow.h"
 #include "msgbox.h"
 #include "platform/clipboard.h"
 #include "platform/hooks.h"
@@ -59,6 +61,13 @@ void SendCommand(int id) {
 // is no number, is dropped.
 void ReadCommands() {
   for (std::string line; std::getline(std::cin, line);) {
+    int x = 0, y = 0;
+    if (std::sscanf(line.c_str(), "menu %d %d", &x, &y) == 2) {
+      if (wxTheApp) wxTheApp->CallAfter([x, y] {
+        if (MenuWindow* menu = wxGetApp().GetMenuWindow()) menu->OpenAt(wxPoint(x, y));
+      });
+      continue;
+    }
     char* end = nullptr;
     const long id = std::strtol(line.c_str(), &end, 10);
     if (end == line.c_str() || !wxTheApp) continue;
