@@ -198,19 +198,20 @@ import -window root -crop 210x360+720+370 "$out/menu-window.png"
 echo "screenshots: $out/menu-window.png"
 
 # The notification area: the program started again beside trayer's tray,
-# where it starts hidden as an icon. The tray stands at the top right.
+# where it starts hidden as an icon. The tray stands at the bottom right
+# (the floating list takes the top right).
 exec 3>&-
 kill "$pastiq_pid"
 wait "$pastiq_pid" 2>/dev/null || true
-trayer --edge top --align right --widthtype request --height 24 --SetDockType true >"$work/trayer.log" 2>&1 &
+trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true >"$work/trayer.log" 2>&1 &
 pids+=($!)
 until_ok 20 sh -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"'
 eval "$(xdotool getdisplaygeometry --shell)"
-icon_x=$((WIDTH - 9)) icon_y=12
-# Saves the top right corner of the screen, $2 x $3 pixels, as $out/$1.png.
+icon_x=$((WIDTH - 9)) icon_y=$((HEIGHT - 12))
+# Saves the bottom right corner of the screen, $2 x $3 pixels, as $out/$1.png.
 shoot_corner() {
   sleep 0.8
-  import -window root -crop "$2x$3+$((WIDTH - $2))+0" "$out/$1.png"
+  import -window root -crop "$2x$3+$((WIDTH - $2))+$((HEIGHT - $3))" "$out/$1.png"
   echo "screenshots: $out/$1.png"
 }
 # Starts the program (its copy that answers message boxes itself) with the
@@ -233,6 +234,11 @@ shoot_corner tray 160 40
 # The icon's menu, on the right button.
 xdotool mousemove "$icon_x" "$icon_y" click 3
 shoot_corner tray-menu 300 260
+xdotool key Escape
+# The menu window, on the left button: its bottom right corner at the pointer,
+# above the tray.
+xdotool mousemove "$icon_x" "$icon_y" click 1
+shoot_corner tray-menu-window 320 420
 xdotool key Escape
 stop_in_tray
 

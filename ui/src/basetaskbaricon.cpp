@@ -14,7 +14,12 @@ wxEND_EVENT_TABLE()
 
 void TaskBarIcon::OnRightClick(wxTaskBarIconEvent&) {
   std::unique_ptr<wxMenu> menu(CreatePopupMenu());
-  if (menu) PopupMenu(menu.get());
+  if (!menu) return;
+  // Check marks and enabled states from the update handlers, which the
+  // event reaches through this icon (the application's among them): the
+  // toolkit's tray menu on GTK is not updated before it opens.
+  menu->UpdateUI(this);
+  PopupMenu(menu.get());
 }
 
 }  // namespace wx

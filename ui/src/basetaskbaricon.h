@@ -17,7 +17,7 @@ class TaskBarIcon : public wxTaskBarIcon {
   TaskBarIcon() = default;
 
  protected:
-  // Opens CreatePopupMenu's menu, when it gives one.
+  // Opens CreatePopupMenu's menu, when it gives one, updated first.
   void OnRightClick(wxTaskBarIconEvent& event);
 
  private:

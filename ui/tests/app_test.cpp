@@ -14,6 +14,7 @@
 #include <wx/html/helpfrm.h>
 #include <wx/stattext.h>
 #include <wx/image.h>
+#include <wx/menu.h>
 #include <wx/socket.h>
 #include <wx/taskbar.h>
 #include <wx/timer.h>
@@ -262,6 +263,17 @@ TEST(Commands, ManualMakesTheHelpControllerOnFirstUse) {
 void TrayCommand(int id) {
   wxCommandEvent event(wxEVT_MENU, id);
   App().GetTaskBarIcon()->ProcessEvent(event);
+}
+
+TEST(TrayMenu, ItsFloatingListItemIsCheckedWhileTheListShows) {
+  TaskBarIcon& icon = *App().GetTaskBarIcon();
+  for (int i = 0; i < 2; ++i) {
+    TrayCommand(ID_TOGGLE_FLOATING);
+    const bool shown = App().GetFloatingWindow()->IsShown();
+    std::unique_ptr<wxMenu> menu(icon.CreatePopupMenu());
+    menu->UpdateUI(&icon);  // as before it opens
+    EXPECT_EQ(menu->IsChecked(ID_TOGGLE_FLOATING), shown) << i;
+  }
 }
 
 TEST(TrayMenu, ItsCommandsReachTheApplication) {

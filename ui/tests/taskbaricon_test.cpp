@@ -51,9 +51,11 @@ class WatchedIcon : public TaskBarIcon {
     shown.push_back({Pixels(icon.GetBitmap(wxSize(16, 16))), tooltip});
     return true;
   }
-  // The menus the icon opened, by their item counts.
+  // The menus the icon opened, by their item counts, and whether the
+  // floating list's item was checked.
   bool PopupMenu(wxMenu* menu) override {
     menus.push_back(menu->GetMenuItemCount());
+    floatingChecked.push_back(menu->IsChecked(ID_TOGGLE_FLOATING));
     return true;
   }
   void Click(wxEventType type) {
@@ -68,6 +70,7 @@ class WatchedIcon : public TaskBarIcon {
   }
   std::vector<Shown> shown;
   std::vector<std::size_t> menus;
+  std::vector<bool> floatingChecked;
 };
 
 const char kNotice[] = "New version is available.  Please download it here: ";
@@ -249,6 +252,15 @@ TEST_F(TaskBarIconTest, WhileADialogOfOursIsOpenAClickRaisesItAndTheMessageWaits
   EXPECT_TRUE(boxes.boxes.empty());
   EXPECT_TRUE(icon.menus.empty());
   EXPECT_EQ(icon.PendingMessageCount(), 1u);
+}
+
+TEST_F(TaskBarIconTest, TheMenuFollowsItsUpdateHandlersBeforeItOpens) {
+  bool floatingShown = true;
+  icon.Bind(wxEVT_UPDATE_UI, [&](wxUpdateUIEvent& event) { event.Check(floatingShown); }, ID_TOGGLE_FLOATING);
+  icon.Click(wxEVT_TASKBAR_CLICK);
+  floatingShown = false;
+  icon.Click(wxEVT_TASKBAR_CLICK);
+  EXPECT_EQ(icon.floatingChecked, (std::vector<bool>{true, false}));
 }
 
 TEST_F(TaskBarIconTest, ARightClickOpensTheMenuOnlyWhenNothingElseTakesIt) {

@@ -374,26 +374,39 @@ bool TrayManagerRuns(const std::string& display) {
   return owned;
 }
 
-// Whether the main window is viewable (under the window manager's frame).
-bool MainWindowShown(const std::string& display) {
+// Where the viewable window of ours with `cls` stands (its client area, in
+// root coordinates, under the window manager's frame); an empty rectangle
+// when none is viewable.
+struct Placement {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+Placement ShownWindowOfClass(const std::string& display, const std::string& cls) {
   Display* dpy = XOpenDisplay(display.c_str());
-  if (!dpy) return false;
+  if (!dpy) return {};
   const Atom classAtom = XInternAtom(dpy, "_PASTIQ_CLASS", False);
-  bool shown = false;
+  Placement found;
   WalkTree(dpy, DefaultRootWindow(dpy), false, [&](Window w, bool) {
     Atom actual = None;
     int format = 0;
     unsigned long n = 0, after = 0;
     unsigned char* data = nullptr;
-    if (shown || XGetWindowProperty(dpy, w, classAtom, 0, 64, False, AnyPropertyType, &actual, &format, &n, &after,
-                                    &data) != Success || !data)
+    if (found.width || XGetWindowProperty(dpy, w, classAtom, 0, 64, False, AnyPropertyType, &actual, &format, &n,
+                                          &after, &data) != Success || !data)
       return;
-    shown = format == 8 && std::string(reinterpret_cast<char*>(data), n) == "PastiqFrame" && Viewable(dpy, w);
+    const bool match = format == 8 && std::string(reinterpret_cast<char*>(data), n) == cls;
     XFree(data);
+    XWindowAttributes a{};
+    if (!match || !XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return;
+    Window child = 0;
+    XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), 0, 0, &found.x, &found.y, &child);
+    found.width = a.width;
+    found.height = a.height;
   });
   XCloseDisplay(dpy);
-  return shown;
+  return found;
 }
+
+bool MainWindowShown(const std::string& display) { return ShownWindowOfClass(display, "PastiqFrame").width > 0; }
 
 // The program on a display with a notification area (trayer's, XEmbed).
 struct ProgramInTray : ProgramOnX11 {
@@ -401,7 +414,8 @@ struct ProgramInTray : ProgramOnX11 {
     // Windows come and go while the tree is walked; a window gone is no fault.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
-    tray = ChildProcess({"/usr/bin/trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
+    // At the bottom right, where the floating list (top right) leaves it free.
+    tray = ChildProcess({"/usr/bin/trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height",
                          "24", "--SetDockType", "true"},
                         On(server.display()));
     ASSERT_TRUE(WaitUntil([&] { return TrayManagerRuns(server.display()); }, 10s)) << "trayer did not come up";
@@ -442,6 +456,20 @@ TEST_F(ProgramInTray, ARightClickOpensTheMenuWhoseShowMainWindowShowsIt) {
   ASSERT_TRUE(Xdotool({"key", "s"}));  // "&Show Main Window"
   EXPECT_TRUE(WaitUntil([&] { return MainWindowShown(server.display()); }, 10s));
   EXPECT_FALSE(MenuOpen(server.display()));
+}
+
+// The icon stands in the bottom right corner: the window opens with its
+// right edge at the pointer, above the tray's panel.
+TEST_F(ProgramInTray, ALeftClickOpensTheMenuWindowAtThePointer) {
+  ASSERT_TRUE(Xdotool({"mousemove", std::to_string(icon.first), std::to_string(icon.second), "click", "1"}));
+  Placement menu;
+  ASSERT_TRUE(WaitUntil([&] { return (menu = ShownWindowOfClass(server.display(), "PastiqMenuWindow")).width > 0; },
+                        10s));
+  EXPECT_EQ(menu.x + menu.width, icon.first);
+  EXPECT_LE(menu.y + menu.height, icon.second);
+  EXPECT_GE(menu.y, 0);
+  EXPECT_FALSE(MenuOpen(server.display()));
+  EXPECT_FALSE(MainWindowShown(server.display()));
 }
 
 TEST_F(ProgramInTray, ExitInTheMenuSavesBothFilesAndEndsTheProgram) {
