@@ -20,6 +20,7 @@
 #include "logger.h"
 #include "mainframe.h"
 #include "manual.h"
+#include "optiondlg.h"
 #include "options.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
@@ -34,9 +35,9 @@ PastiqApp::PastiqApp() {
   Bind(wxEVT_MENU, &PastiqApp::OnShowLog, this, ID_SHOW_LOG);
   Bind(wxEVT_MENU, &PastiqApp::OnAbout, this, wxID_ABOUT);
   Bind(wxEVT_MENU, &PastiqApp::OnManual, this, wxID_HELP_CONTENTS);
-  // The commands whose targets are not built yet are bound with them: the
-  // options dialog (wxID_PREFERENCES) and the floating list's toggle with
-  // its check mark (ID_TOGGLE_FLOATING).
+  Bind(wxEVT_MENU, &PastiqApp::OnOptions, this, wxID_PREFERENCES);
+  // The floating list's toggle with its check mark (ID_TOGGLE_FLOATING) is
+  // bound with the floating list.
 }
 
 namespace {
@@ -207,3 +208,5 @@ void PastiqApp::OnShowLog(wxCommandEvent&) { ShowLogWindow(); }
 void PastiqApp::OnAbout(wxCommandEvent&) { ShowAboutDialog(mainFrame); }
 
 void PastiqApp::OnManual(wxCommandEvent&) { ShowManual(&helpController); }
+
+void PastiqApp::OnOptions(wxCommandEvent&) { ShowOptionsDialog(mainFrame); }

@@ -79,6 +79,7 @@ class PastiqApp : public wxApp {
   void OnShowLog(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);
   void OnManual(wxCommandEvent& event);
+  void OnOptions(wxCommandEvent& event);
 
   TaskBarIcon* taskBarIcon = nullptr;
   std::unique_ptr<wxSingleInstanceChecker> instanceChecker;

@@ -3,14 +3,17 @@
 // commands sent as command events, and the saved state.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <string>
 
+#include <wx/checkbox.h>
 #include <wx/dialog.h>
 #include <wx/html/helpctrl.h>
 #include <wx/html/helpfrm.h>
 #include <wx/stattext.h>
+#include <wx/textctrl.h>
 #include <wx/image.h>
 #include <wx/socket.h>
 #include <wx/timer.h>
@@ -21,15 +24,19 @@
 #include "appconfig.h"
 #include "cmn/versionchecker.h"
 #include "commands.h"
+#include "dialog_test_util.h"
 #include "dlgmgr.h"
+#include "generaloptionpage.h"
 #include "gui_util.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
 #include "msgbox_recorder.h"
+#include "optiondlg.h"
 #include "options.h"
 #include "platform/clipboard.h"
 #include "platform/sim/clipboard.h"
+#include "platform/shortcuts.h"
 #include "platform/sim/desktop.h"
 #include "platform/window.h"
 #include "pq/history.h"
@@ -210,6 +217,63 @@ TEST(Commands, AboutShowsTheAboutDialogOverTheMainFrame) {
   EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr);
   DispatchPending();
   for (wxWindow* w : wxTopLevelWindows) EXPECT_FALSE(wxDynamicCast(w, AboutDlg)) << "left behind";
+}
+
+// The Options command: the dialog over the main frame through the dialog
+// manager; a changed shortcut reaches the hook library as the dialog closes,
+// and one that another application holds is reported.
+TEST(Commands, OptionsAppliesANewShortcutAtOnceAndReportsOneAnotherProgramHolds) {
+  const auto popupShortcut = [] {
+    for (const platform::HookShortcut& s : platform::HookShortcuts())
+      if (s.engages) return s;
+    return platform::HookShortcut{};
+  };
+  const platform::HookShortcut before = popupShortcut();
+  ASSERT_EQ(before.vk, 'V');
+  ASSERT_TRUE(before.win);
+  platform::sim::HoldShortcut({'Q', true, true, false});
+
+  struct Change {
+    bool win, ctrl, alt;
+    const char* key;
+    bool reported;
+  } changes[] = {{false, true, true, "q", true}, {true, false, false, "v", false}};
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.key);
+    MessageBoxRecorder messages;
+    OptionDlg* shown = nullptr;
+    RunSoon([&] {
+      shown = dynamic_cast<OptionDlg*>(DlgMgr::CurrentDialog());
+      if (!shown) return;
+      auto* general = dynamic_cast<GeneralOptionPage*>(shown->GetPage(0));
+      ASSERT_NE(general, nullptr);
+      general->GetPopupWin()->SetValue(c.win);
+      general->GetPopupCtrl()->SetValue(c.ctrl);
+      general->GetPopupAlt()->SetValue(c.alt);
+      general->GetShortcutKey()->SetValue(c.key);
+      PressOK(*shown);
+    });
+    Command(wxID_PREFERENCES);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr) << "closed by OK";
+    const platform::HookShortcut now = popupShortcut();
+    EXPECT_EQ(now.vk, std::toupper(c.key[0]));
+    EXPECT_EQ(now.win, c.win);
+    EXPECT_EQ(now.ctrl, c.ctrl);
+    EXPECT_EQ(now.alt, c.alt);
+    if (c.reported) {
+      ASSERT_EQ(messages.boxes.size(), 1u);
+      EXPECT_EQ(messages.boxes[0].message,
+                "Another program already uses the shortcut Ctrl+Alt+Q, so it does not reach Pastiq. Please choose "
+                "another one.");
+      EXPECT_EQ(messages.boxes[0].style, wxOK | wxICON_WARNING);
+    } else {
+      EXPECT_TRUE(messages.boxes.empty());
+    }
+  }
+  platform::sim::ReleaseHeldShortcuts();
+  DispatchPending();
+  for (wxWindow* w : wxTopLevelWindows) EXPECT_FALSE(dynamic_cast<OptionDlg*>(w)) << "left behind";
 }
 
 TEST(Commands, ManualMakesTheHelpControllerOnFirstUse) {
