@@ -2,6 +2,7 @@
 // The application's settings record: the option store, the trusted clients,
 // the hosts records can be sent to and the version; saved as "pastiq.cfg" in
 // the per-user data folder. Also owns the run-at-login entry.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -43,9 +44,12 @@ class TrustedClient {
 
   // Resolves a name or dotted address to a dotted address; false when it
   // does not resolve. Tests replace it; an empty function restores the
-  // toolkit's resolver.
+  // toolkit's resolver. What it answered for a name (either way) is kept for
+  // `lifetime`, so a connection does not wait for the name service once per
+  // trusted entry; setting a resolver forgets every answer.
   using Resolver = std::function<bool(const wxString& name, wxString& address)>;
-  static void SetResolver(Resolver resolver);
+  static constexpr std::chrono::milliseconds kResolveLifetime{30000};
+  static void SetResolver(Resolver resolver, std::chrono::milliseconds lifetime = kResolveLifetime);
 
   template <class Archive>
   void serialize(Archive& ar, const unsigned int /*version*/) {

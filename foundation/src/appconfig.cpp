@@ -1,6 +1,8 @@
 #include "appconfig.h"
 
+#include <chrono>
 #include <climits>
+#include <map>
 #include <cstdlib>
 #include <mutex>
 #include <stdexcept>
@@ -28,6 +30,17 @@ const wchar_t kRunValueName[] = L"Pastiq";
 std::mutex g_seamLock;
 std::function<int()> g_displayWidth;
 TrustedClient::Resolver g_resolver;
+
+// Names resolved lately, so that a connection does not wait for the name
+// service once per trusted entry. Guarded by g_seamLock.
+struct ResolvedName {
+  bool resolved;
+  wxString address;
+  std::chrono::steady_clock::time_point expires;
+};
+constexpr std::size_t kMaxResolvedNames = 256;
+std::chrono::milliseconds g_resolveLifetime = TrustedClient::kResolveLifetime;
+std::map<wxString, ResolvedName> g_resolved;
 AppConfig* g_config = nullptr;
 
 int PrimaryDisplayWidth() {
@@ -51,11 +64,26 @@ bool ToolkitResolve(const wxString& name, wxString& address) {
 bool Resolve(const wxString& name, wxString& address) {
   if (name.empty()) return false;
   TrustedClient::Resolver r;
+  const auto now = std::chrono::steady_clock::now();
   {
     std::lock_guard<std::mutex> guard(g_seamLock);
+    auto it = g_resolved.find(name);
+    if (it != g_resolved.end() && it->second.expires > now) {
+      if (it->second.resolved) address = it->second.address;
+      return it->second.resolved;
+    }
     r = g_resolver;
   }
-  return r ? r(name, address) : ToolkitResolve(name, address);
+  // Outside the lock: a lookup may take the name service's time.
+  wxString found;
+  const bool resolved = r ? r(name, found) : ToolkitResolve(name, found);
+  {
+    std::lock_guard<std::mutex> guard(g_seamLock);
+    if (g_resolved.size() >= kMaxResolvedNames) g_resolved.clear();
+    if (g_resolveLifetime.count() > 0) g_resolved[name] = {resolved, found, now + g_resolveLifetime};
+  }
+  if (resolved) address = found;
+  return resolved;
 }
 
 wxString FromEnv(const char* name) {
@@ -95,9 +123,11 @@ bool TrustedClient::IsHost(const wxString& peer, const wxString& sender) const {
   return user.empty() || GetUser() == sender;
 }
 
-void TrustedClient::SetResolver(Resolver resolver) {
+void TrustedClient::SetResolver(Resolver resolver, std::chrono::milliseconds lifetime) {
   std::lock_guard<std::mutex> guard(g_seamLock);
   g_resolver = std::move(resolver);
+  g_resolveLifetime = lifetime;
+  g_resolved.clear();
 }
 
 bool TrustedClientList::FindByHost(const wxString& peer, const wxString& user, TrustedClient& out) const {

@@ -443,6 +443,30 @@ TEST_F(FakeResolver, FindByHostTakesTheFirstMatchInOrder) {
   EXPECT_EQ(list.GetAt(3), nullptr);
 }
 
+TEST_F(Config, ResolvedNamesAreKeptForAWhile) {
+  std::atomic<int> asked{0};
+  const auto counting = [&](const wxString& name, wxString& address) {
+    ++asked;
+    if (name != "laptop" && name != "10.0.0.7") return false;
+    address = "10.0.0.7";
+    return true;
+  };
+  const TrustedClient byName("laptop", "", "Main");
+  const TrustedClient unknown("gone", "", "Main");
+  TrustedClient::SetResolver(counting);
+  EXPECT_TRUE(byName.IsHost("10.0.0.7", "x"));
+  EXPECT_TRUE(byName.IsHost("10.0.0.7", "x"));
+  EXPECT_FALSE(unknown.IsHost("10.0.0.7", "x"));
+  EXPECT_FALSE(unknown.IsHost("10.0.0.7", "x"));
+  EXPECT_EQ(asked, 3) << "laptop, the peer and gone, once each";
+  // With no lifetime every test asks again.
+  TrustedClient::SetResolver(counting, std::chrono::milliseconds(0));
+  asked = 0;
+  EXPECT_TRUE(byName.IsHost("10.0.0.7", "x"));
+  EXPECT_TRUE(byName.IsHost("10.0.0.7", "x"));
+  EXPECT_EQ(asked, 4);
+}
+
 TEST_F(Config, ToolkitResolverComparesDottedAddresses) {
   const TrustedClient client("127.0.0.1", "", "Main");
   EXPECT_TRUE(client.IsHost("127.0.0.1", "x"));

@@ -9,6 +9,7 @@
 #include <wx/snglinst.h>
 #include <wx/socket.h>
 
+#include "appclient.h"
 #include "appconfig.h"
 #include "appnotify.h"
 #include "aboutdlg.h"
@@ -20,6 +21,8 @@
 #include "logger.h"
 #include "mainframe.h"
 #include "manual.h"
+#include "msgbox.h"
+#include "net/server.h"
 #include "optiondlg.h"
 #include "options.h"
 #include "pq/history.h"
@@ -52,8 +55,10 @@ wxString VersionFileUrl() {
 }  // namespace
 
 PastiqApp::~PastiqApp() {
-  // The network server goes first here, once there is one.
+  delete server;
+  server = nullptr;
   instanceChecker.reset();
+  pq::Mgr::Get().SetClient(nullptr);
   pq::Mgr::Get().SetHistory(nullptr);
   delete history;
   history = nullptr;
@@ -102,7 +107,14 @@ bool PastiqApp::OnInit() {
   // 6. The history: the history file when the settings file was read.
   history = new pq::History;
   history->Initialize(*config);
-  // 7. The network server, listening when receiving is on: not built yet.
+  // 7. The network server, listening when receiving is on; the socket layer
+  // is ready before it and before any transfer.
+  if (!wxSocketBase::IsInitialized()) wxSocketBase::Initialize();
+  client = std::make_unique<AppClient>(*this);
+  server = new net::Server(*config, *history, client.get());
+  if (!server->StartIfEnabled())
+    ShowMessageBox("Failed to start clipboard networking receiver (server)!", "Error", wxOK | wxICON_HAND);
+  pq::Mgr::Get().SetClient(client.get());
   // 8. The taskbar icon: not built yet.
   // 9. The main frame, hidden; the menu window, the floating list and the
   // popup list follow it here once they exist, each given the history.
@@ -110,9 +122,9 @@ bool PastiqApp::OnInit() {
   SetTopWindow(mainFrame);
   // 10. The windows' start-up, the main frame first (it starts the clipboard
   // manager); the popup list, floating list and menu window restore their
-  // state after it. The manager's hooks into those windows, the taskbar icon
-  // and the server (pq::Mgr::SetClient) are plugged in with them; until then
-  // the manager takes no key and animates and sends nothing.
+  // state after it. The manager reaches them and the taskbar icon through
+  // the application's client (AppClient), which sends captures already;
+  // until they exist it takes no key and animates nothing.
   mainFrame->Start();
   // 11. The application icons and the tray icon: with the image resources
   // and the taskbar icon.
@@ -133,10 +145,10 @@ void PastiqApp::OnStartupNotice(wxCommandEvent&) { OnDeferredStartup(); }
 void PastiqApp::OnDeferredStartup() {
   if (deferredStartupDone) return;
   deferredStartupDone = true;
-  wxSocketBase::Initialize();
-  // Its notices go to the taskbar icon, which plugs itself in as the handler
-  // (VersionChecker::SetHandler) once it exists; until then a check posts
-  // nothing.
+  // 1. The socket layer was initialised before the server (OnInit, step 7).
+  // The version checker's notices go to the taskbar icon, which plugs itself
+  // in as the handler (VersionChecker::SetHandler) once it exists; until then
+  // a check posts nothing.
   versionChecker = new cmn::wx::VersionChecker(nullptr, VersionFileUrl(), "pastiq");
   if (OptionValue<bool>(OPT_CHECK_VERSION, false)) versionChecker->Start();
 }
@@ -167,7 +179,8 @@ int PastiqApp::OnExit() {
   versionChecker = nullptr;
   delete helpController;
   helpController = nullptr;
-  // 3. The network server shuts down here, waiting for running transfers.
+  // 3. Every transfer thread is told that the program closes and waited for.
+  if (server) server->Shutdown();
   // 4. The manager leaves the viewer chain, leaves its data on the clipboard
   // and removes the hooks, before the window it holds goes.
   pq::Mgr& mgr = pq::Mgr::Get();
@@ -182,8 +195,9 @@ int PastiqApp::OnExit() {
     mainFrame->Destroy();
     mainFrame = nullptr;
   }
-  // 10. The server's listening socket closes here. 11. The version checker
-  // went with step 2.
+  // 10.
+  if (server && server->IsListening()) server->Stop();
+  // 11. The version checker went with step 2.
   // 12.
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   StopDesktop();

@@ -5,20 +5,23 @@
 // and when the session ends.
 //
 // Several of the objects it owns arrive with their own windows and services:
-// the taskbar icon, the menu window, the floating and popup lists and the
-// network server. Until then
+// the taskbar icon, the menu window, the floating and popup lists. Until then
 // their members stay null, their accessors return null, and each step of
 // start-up and shut-down that concerns them is marked where it belongs.
 #include <memory>
 
 #include <wx/app.h>
 
+class AppClient;
 class AppConfig;
 class MainFrame;
 class wxCmdLineParser;
 class wxCommandEvent;
 class wxHtmlHelpController;
 class wxSingleInstanceChecker;
+namespace net {
+class Server;
+}
 namespace pq {
 class History;
 }
@@ -27,9 +30,6 @@ class TaskBarIcon;
 class MenuWindow;
 class FloatingWindow;
 class PopupWindow;
-namespace net {
-class Server;
-}
 namespace cmn::wx {
 class VersionChecker;
 }  // namespace cmn::wx
@@ -40,10 +40,12 @@ class PastiqApp : public wxApp {
   ~PastiqApp() override;
 
   // The start-up: older version, single instance, settings, command line,
-  // history, the hidden main frame (which starts the clipboard manager),
-  // the session-end handling; the deferred start-up is posted last.
+  // history, the network server, the hidden main frame (which starts the
+  // clipboard manager), the session-end handling; the deferred start-up is
+  // posted last.
   bool OnInit() override;
-  // Saves, stops the clipboard manager, destroys the windows.
+  // Saves, shuts the network server down (waiting for running transfers),
+  // stops the clipboard manager, destroys the windows.
   int OnExit() override;
   void OnInitCmdLine(wxCmdLineParser& parser) override;
   // False (the start ends before any window) for a start from the login
@@ -90,6 +92,8 @@ class PastiqApp : public wxApp {
   pq::History* history = nullptr;
   AppConfig* config = nullptr;
   net::Server* server = nullptr;
+  // What the manager and the server reach the application through.
+  std::unique_ptr<AppClient> client;
   cmn::wx::VersionChecker* versionChecker = nullptr;
   wxHtmlHelpController* helpController = nullptr;
   bool deferredStartupDone = false;

@@ -19,6 +19,7 @@
 #include "child_process.h"
 #include "commands.h"
 #include "display.h"
+#include "net/socket.h"
 #include "options.h"
 #include "pq/history.h"
 #include "sandbox.h"
@@ -152,6 +153,28 @@ TEST_F(Program, ASecondInstanceEndsAtOnce) {
   const int firstStatus = first.Wait(20s);
   ASSERT_TRUE(WIFEXITED(firstStatus));
   EXPECT_EQ(WEXITSTATUS(firstStatus), 0);
+}
+
+TEST_F(Program, AReceiverThatCannotListenIsToldAndTheProgramRunsOn) {
+  net::Listener taken;
+  net::Endpoint any;
+  ASSERT_TRUE(taken.Open(any));
+  {
+    AppConfig config;
+    config.options.Set(OPT_RECEIVE_ENABLED, true);
+    config.options.Set(OPT_RECEIVER_PORT, static_cast<unsigned long>(taken.Port()));
+    ASSERT_TRUE(config.SaveFile(wxString::FromUTF8(Settings().string()), ArchiveInfo(APP_VERSION_CODE, 1)));
+  }
+  ChildProcess program = StartProgram(PASTIQ_UNATTENDED);
+  ASSERT_TRUE(WaitUntilRunning(program));
+  kill(program.pid(), SIGTERM);
+  const int status = program.Wait(20s);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string output = program.ReadAll();
+  EXPECT_NE(output.find("message box: Error|Failed to start clipboard networking receiver (server)!\n"),
+            std::string::npos)
+      << output;
 }
 
 // The Exit command (as the tray menu sends it) is the ordinary end; the
