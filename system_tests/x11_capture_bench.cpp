@@ -2,18 +2,28 @@
 // xclip clients:
 // - Capture: from the moment another client owns the clipboard (seen by a
 //   separate watcher connection through XFixes, as the backend sees it) to
-//   the record at the front of the listening list; median and worst.
-// - CPU time of this process per capture.
+//   the record at the front of the listening list; median and worst. Run
+//   as the machine is, and with 500 processes running (the source
+//   application is looked up among them at every capture).
+// - CPU time of this process per capture, and of the source application's
+//   lookup alone (the process snapshot) with 500 processes running.
 // - Quick succession: 200 clips from short-lived xclip clients, each started
 //   as soon as the previous one owns the clipboard; how many were recorded.
+// - A burst: 200 `xclip -l 1`, each leaving once its clip was read, started
+//   one after another by a shell with no pause; how many were recorded.
 // - Resident memory with 1000 records of 1 KB in the listening list.
 // - CPU time over 30 s idle with the loop running (no polling).
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 #include <benchmark/benchmark.h>
+#include <dirent.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/epoll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -27,7 +37,9 @@
 
 #include "desktop.h"
 #include "platform/x11.h"
+#include "platform/clipboard.h"
 #include "pq/record.h"
+#include "pq/sourceapp.h"
 
 namespace {
 
@@ -108,6 +120,35 @@ class Watcher {
   std::vector<Clock::time_point> times_;
 };
 
+// Processes that only wait, so that the machine runs at least `total`.
+class Sleepers {
+ public:
+  explicit Sleepers(int total) {
+    for (int n = Running(); n < total; ++n) {
+      pid_t pid = fork();
+      if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        for (;;) pause();
+      }
+      if (pid > 0) pids_.push_back(pid);
+    }
+  }
+  ~Sleepers() {
+    for (pid_t pid : pids_) kill(pid, SIGKILL);
+    for (pid_t pid : pids_) waitpid(pid, nullptr, 0);
+  }
+  static int Running() {
+    int n = 0;
+    DIR* dir = opendir("/proc");
+    while (dirent* e = dir ? readdir(dir) : nullptr) n += e->d_name[0] >= '1' && e->d_name[0] <= '9';
+    if (dir) closedir(dir);
+    return n;
+  }
+
+ private:
+  std::vector<pid_t> pids_;
+};
+
 bool Started(system_test::Desktop& desk, benchmark::State& state) {
   if (desk.Start()) return true;
   state.SkipWithError("Xvfb, openbox or the display did not come up");
@@ -122,6 +163,7 @@ std::string Clip(int n, std::size_t bytes) {
 }
 
 void BM_CaptureFromXclip(benchmark::State& state) {
+  Sleepers sleepers(static_cast<int>(state.range(0)));
   system_test::Desktop desk;
   if (!Started(desk, state)) return;
   Watcher watcher(desk.server.display());
@@ -159,8 +201,30 @@ void BM_CaptureFromXclip(benchmark::State& state) {
   state.counters["median_ms"] = ms[ms.size() / 2];
   state.counters["worst_ms"] = ms.back();
   state.counters["cpu_ms_per_capture"] = cpu * 1000.0 / static_cast<double>(ms.size());
+  state.counters["processes"] = Sleepers::Running();
 }
-BENCHMARK(BM_CaptureFromXclip)->Iterations(120)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaptureFromXclip)->ArgName("processes")->Arg(0)->Arg(500)->Iterations(120)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_SourceApplicationLookup(benchmark::State& state) {
+  Sleepers sleepers(static_cast<int>(state.range(0)));
+  system_test::Desktop desk;
+  if (!Started(desk, state)) return;
+  std::string text = "whose is this";
+  x11test::Process xclip = x11test::Process::Run({"/usr/bin/xclip", "-quiet", "-selection", "clipboard", "-i"},
+                                                 desk.server.display(), &text);
+  if (!x11test::PumpUntil([&] { return desk.Main()->GetCount() > 0; }, 5000)) {
+    state.SkipWithError("the clip was not recorded");
+    return;
+  }
+  DWORD pid = 0;
+  GetWindowThreadProcessId(GetClipboardOwner(), &pid);
+  double c0 = CpuSeconds();
+  for (auto _ : state) benchmark::DoNotOptimize(pq::GetSourceApplication(pid));
+  state.counters["cpu_us_per_lookup"] = (CpuSeconds() - c0) * 1e6 / static_cast<double>(state.iterations());
+  state.counters["processes"] = Sleepers::Running();
+  if (pq::GetSourceApplication(pid) != L"/usr/bin/xclip") state.SkipWithError("the lookup did not find xclip");
+}
+BENCHMARK(BM_SourceApplicationLookup)->ArgName("processes")->Arg(500)->Iterations(500)->Unit(benchmark::kMicrosecond);
 
 void BM_QuickSuccession(benchmark::State& state) {
   for (auto _ : state) {
@@ -188,6 +252,38 @@ void BM_QuickSuccession(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_QuickSuccession)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_BurstOfClientsThatLeaveOnceRead(benchmark::State& state) {
+  for (auto _ : state) {
+    system_test::Desktop desk;
+    if (!Started(desk, state)) return;
+    desk.Main()->maxRecords = 1000;
+    x11test::Process shell = x11test::Process::Run(
+        {"/bin/sh", "-c",
+         "for i in $(seq 1 200); do printf 'burst %s' $i | /usr/bin/xclip -quiet -l 1 -selection clipboard -i; done; "
+         "echo DONE"},
+        desk.server.display());
+    auto done = [&] {
+      for (const std::string& l : shell.Lines())
+        if (l == "DONE") return true;
+      return false;
+    };
+    if (!x11test::PumpUntil(done, 120000)) {
+      state.SkipWithError("the clients were not all read");
+      return;
+    }
+    std::set<std::string> got;
+    x11test::PumpUntil(
+        [&] {
+          for (const auto& r : desk.Main()->GetRecords())
+            if (r->text.rfind("burst ", 0) == 0) got.insert(r->text);
+          return got.size() == 200;
+        },
+        3000);
+    state.counters["recorded_of_200"] = static_cast<double>(got.size());
+  }
+}
+BENCHMARK(BM_BurstOfClientsThatLeaveOnceRead)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_ResidentWith1000Records(benchmark::State& state) {
   for (auto _ : state) {

@@ -13,6 +13,7 @@
 #include <wx/filename.h>
 
 #include "appversion.h"
+#include "bench_text.h"
 #include "cmn/archive.h"
 #include "pq/dataobject.h"
 #include "pq/history.h"
@@ -27,17 +28,7 @@ constexpr int kLists = 10;
 constexpr int kRecords = 1000;
 constexpr std::size_t kTextBytes = 1024;
 
-std::string Words(std::mt19937& rng, std::size_t bytes) {
-  static const char* const words[] = {"clipboard", "record", "paste", "history", "window", "list",
-                                      "format",    "search", "Text",  "value",   "number", "line"};
-  std::string s;
-  while (s.size() < bytes) {
-    s += words[rng() % (sizeof words / sizeof *words)];
-    s += (rng() % 9 == 0) ? '\n' : ' ';
-  }
-  s.resize(bytes);
-  return s;
-}
+using bench::Words;
 
 pq::RecordPtr MakeRecord(std::mt19937& rng, int n) {
   auto record = boost::make_shared<pq::Record>();

@@ -35,9 +35,11 @@ void RecordList::AddRecord(const RecordPtr& record) {
   NotifyEach(observers_, [&](RecordListObserver* o) { o->OnRecordAdded(record); });
 }
 
-void RecordList::InsertRecord(const RecordPtr& record, unsigned index) {
+void RecordList::InsertRecord(const RecordPtr& record, unsigned index) { Insert(record, index, true); }
+
+void RecordList::Insert(const RecordPtr& record, unsigned index, bool applyLimit) {
   if (index > records_.size()) return;
-  DropOldestIfFull();
+  if (applyLimit) DropOldestIfFull();
   // After a drop an index at the old end lies past the new one: append.
   const std::size_t at = std::min<std::size_t>(index, records_.size());
   records_.insert(records_.begin() + static_cast<std::ptrdiff_t>(at), record);
@@ -74,7 +76,7 @@ void RecordList::MoveRecord(unsigned from, unsigned to) {
   if (from < to) --to;
   const RecordPtr record = records_[from];
   RemoveRecordAt(from);
-  InsertRecord(record, to);
+  Insert(record, to, false);
 }
 
 void RecordList::Clear() {

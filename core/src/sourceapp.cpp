@@ -123,9 +123,12 @@ std::wstring ToolHelpLookup(const BoundTable<std::size(kToolHelpNames)>& t, DWOR
   bool found = false;
   PROCESSENTRY32W pe{};
   pe.dwSize = sizeof(pe);
-  for (BOOL ok = t.As<ProcessWalkFn>(kProcessFirstW)(processes, &pe); ok && !found;
+  for (BOOL ok = t.As<ProcessWalkFn>(kProcessFirstW)(processes, &pe); ok;
        ok = t.As<ProcessWalkFn>(kProcessNextW)(processes, &pe)) {
-    found = pe.th32ProcessID != 0 && pe.th32ProcessID == pid;
+    if (pe.th32ProcessID != 0 && pe.th32ProcessID == pid) {
+      found = true;
+      break;  // no step further: each one may cost the layer a read
+    }
   }
   CloseHandle(processes);
   if (!found) return {};

@@ -91,6 +91,13 @@ TEST_F(RecordListTest, MoveRecordLandsBeforeTheRowThatWasAtTo) {
   }
 }
 
+TEST_F(RecordListTest, MoveInAListOverItsLimitKeepsEveryRecord) {
+  list.maxRecords = 2;  // lowered after the four records came in
+  list.MoveRecord(3, 1);
+  EXPECT_EQ(obs.log, (Lines{"removing Z at 3", "added Z at 1"}));
+  EXPECT_EQ(Texts(list), (Lines{"W", "Z", "X", "Y"}));
+}
+
 TEST_F(RecordListTest, MoveToFrontAnnouncesBeforeAndSendsNothingElse) {
   list.maxRecords = 4;  // full: the move must not drop anything
   list.MoveRecordToFront(2);

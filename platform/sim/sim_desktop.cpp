@@ -84,16 +84,28 @@ class SimBackend : public Backend {
     return S().options.ownPid;
   }
 
-  std::vector<ProcessInfo> Processes() override {
-    std::vector<ProcessInfo> out;
-    out.push_back(ProcessInfo{0, 0, 1, L""});
+  std::vector<DWORD> ProcessIds() override {
+    std::vector<DWORD> out{0};  // the idle process comes first
     SimState& s = S();
     SLock g(s.mu);
-    out.push_back(ProcessInfo{s.options.ownPid, 0, 1, s.options.ownExePath});
+    out.push_back(s.options.ownPid);
     for (auto& [pid, p] : s.processes)
-      if (!p.ended) out.push_back(ProcessInfo{pid, p.parentPid, p.threadCount, p.exePath});
-    std::sort(out.begin() + 1, out.end(), [](const ProcessInfo& a, const ProcessInfo& b) { return a.pid < b.pid; });
+      if (!p.ended) out.push_back(pid);
+    std::sort(out.begin() + 1, out.end());
     return out;
+  }
+
+  bool ProcessDetails(DWORD pid, ProcessInfo* out) override {
+    SimState& s = S();
+    SLock g(s.mu);
+    if (pid == 0) *out = ProcessInfo{0, 0, 1, L""};
+    else if (pid == s.options.ownPid) *out = ProcessInfo{pid, 0, 1, s.options.ownExePath};
+    else {
+      auto it = s.processes.find(pid);
+      if (it == s.processes.end() || it->second.ended) return false;
+      *out = ProcessInfo{pid, it->second.parentPid, it->second.threadCount, it->second.exePath};
+    }
+    return true;
   }
 
   bool Modules(DWORD pid, std::vector<ModuleInfo>* out) override {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string>
@@ -34,6 +36,7 @@ struct Entry {
   bool fromOle = false;         // rendered from the OLE object on first request
   UINT from = 0;                // synthesised from this format on first request (0: not)
   bool failed = false;          // a render or conversion failed once; not tried again
+  std::shared_ptr<std::function<HANDLE()>> render;  // made on first request (SetClipboardDataLater)
 };
 
 struct State {
@@ -370,12 +373,37 @@ bool RenderFromOle(Lock& lock, UINT format) {
   return true;
 }
 
+// Makes a SetClipboardDataLater entry, outside the lock (a conversion may
+// take a while). False when it gives nothing.
+bool RenderLater(Lock& lock, UINT format) {
+  State& s = S();
+  Entry* e = FindEntry(s, format);
+  std::shared_ptr<std::function<HANDLE()>> render = e->render;
+  DWORD seq = s.sequence;
+  lock.unlock();
+  HANDLE data = (*render)();
+  lock.lock();
+  e = FindEntry(s, format);
+  if (!e || s.sequence != seq || e->data || e->render != render) {
+    FreeData(data, NaturalTymed(format));  // the clipboard changed meanwhile
+    return e && e->data;
+  }
+  e->render.reset();
+  if (!data) {
+    e->failed = true;
+    return false;
+  }
+  e->data = data;
+  return true;
+}
+
 // The entry's data, made now when it is rendered or synthesised on request.
 Entry* Ready(Lock& lock, UINT format, int depth = 0) {
   State& s = S();
   Entry* e = FindEntry(s, format);
   if (!e || e->failed || depth > 2) return nullptr;
   if (e->data) return e;
+  if (e->render) return RenderLater(lock, format) ? FindEntry(s, format) : nullptr;
   if (e->fromOle) return RenderFromOle(lock, format) ? FindEntry(s, format) : nullptr;
   if (!e->from) return nullptr;
   UINT from = e->from;
@@ -578,8 +606,28 @@ HANDLE SetClipboardDataAs(UINT format, HANDLE data, DWORD tymed) {
   e->tymed = tymed;
   e->fromOle = data == nullptr && s.ole != nullptr;
   e->failed = false;
+  e->render.reset();
   s.changed = true;
   return data;
+}
+
+bool SetClipboardDataLater(UINT format, std::function<HANDLE()> render) {
+  State& s = S();
+  Lock lock(s.mu);
+  if (!OpenHere(s) || format == 0 || !render) return false;
+  Entry* e = FindEntry(s, format);
+  if (e) {
+    FreeData(e->data, e->tymed);
+    *e = Entry{};
+  } else {
+    s.entries.push_back(Entry{});
+    e = &s.entries.back();
+  }
+  e->format = format;
+  e->tymed = NaturalTymed(format);
+  e->render = std::make_shared<std::function<HANDLE()>>(std::move(render));
+  s.changed = true;
+  return true;
 }
 }  // namespace platform::detail
 

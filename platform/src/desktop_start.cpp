@@ -42,10 +42,12 @@ Desktop* StartDesktop(std::string* error) {
   if (SimulatedDesktopAsked()) {
     desktop = std::make_unique<SimDesktop>();
   } else {
-    std::string why = "this program has no desktop of its own";
+    // The real desktop's own message says what to do; the simulated one
+    // would need a display for the toolkit all the same.
+    std::string why = "this program has no desktop of its own; set PASTIQ_DESKTOP=sim for the simulated desktop";
     if (g_realDesktop) desktop = g_realDesktop(&why);
     if (!desktop) {
-      if (error) *error = why + "; set PASTIQ_DESKTOP=sim for the simulated desktop";
+      if (error) *error = why;
       return nullptr;
     }
   }

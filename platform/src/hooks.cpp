@@ -103,6 +103,8 @@ HHOOK SetWindowsHookExA(int idHook, HOOKPROC proc, HINSTANCE module, DWORD threa
   rec.proc = proc;
   rec.tid = threadId;
   d.hooks.push_back(rec);
+  g.unlock();
+  platform::CurrentBackend().HooksChanged();
   return rec.handle;
 }
 
@@ -116,6 +118,8 @@ BOOL UnhookWindowsHookEx(HHOOK hook) {
   for (auto it = d.hooks.begin(); it != d.hooks.end(); ++it) {
     if (it->handle == hook) {
       d.hooks.erase(it);
+      g.unlock();
+      platform::CurrentBackend().HooksChanged();
       return TRUE;
     }
   }

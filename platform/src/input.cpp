@@ -159,7 +159,7 @@ SHORT GetKeyState(int vk) {
 
 SHORT GetAsyncKeyState(int vk) {
   if (vk <= 0 || vk > 0xFF) return 0;
-  platform::CurrentBackend();
+  platform::CurrentBackend().ReadKeyboard();
   Desktop& d = D();
   Lock g(d.mu);
   return static_cast<SHORT>((d.async[vk] & 0x80) ? 0x8000 : 0);

@@ -12,7 +12,10 @@ struct KernelObject {
   enum Kind { Process, Snapshot } kind = Process;
   DWORD pid = 0;
   DWORD access = 0;
-  std::vector<ProcessInfo> processes;
+  // Ids only: each entry's details are read as it is handed out. The likely
+  // ones come first; the others are listed when the walk goes past them.
+  std::vector<DWORD> processes;
+  bool listedAll = false;
   std::vector<ModuleInfo> modules;
   std::size_t processPos = 0;
   std::size_t modulePos = 0;
@@ -105,12 +108,37 @@ BOOL Walk(HANDLE snapshot, Entry* e, Step&& step) {
 }
 
 BOOL NextProcess(HANDLE snapshot, PROCESSENTRY32W* e, bool first) {
-  return Walk(snapshot, e, [&](KernelObject& o) {
+  DWORD pid = 0;
+  bool listAll = false;
+  auto step = [&](KernelObject& o) {
     if (first) o.processPos = 0;
+    listAll = o.processPos >= o.processes.size() && !o.listedAll;
     if (o.processPos >= o.processes.size()) return false;
-    Fill(e, o.processes[o.processPos++]);
+    pid = o.processes[o.processPos++];
     return true;
-  });
+  };
+  BOOL more = Walk(snapshot, e, step);
+  if (!more && listAll) {
+    // Listed outside the handle lock, then added after the likely ones.
+    std::vector<DWORD> all = platform::CurrentBackend().ProcessIds();
+    With(snapshot, KernelObject::Snapshot, [&](KernelObject& o) {
+      if (o.listedAll) return;
+      std::vector<DWORD> had = o.processes;
+      std::sort(had.begin(), had.end());
+      for (DWORD id : all)
+        if (!std::binary_search(had.begin(), had.end(), id)) o.processes.push_back(id);
+      o.listedAll = true;
+    });
+    first = false;
+    more = Walk(snapshot, e, step);
+  }
+  if (!more) return FALSE;
+  // Read outside the handle lock. A process that ended since the snapshot
+  // was taken keeps its place, without details.
+  ProcessInfo info;
+  if (!platform::CurrentBackend().ProcessDetails(pid, &info)) info = ProcessInfo{pid, 0, 0, L""};
+  Fill(e, info);
+  return TRUE;
 }
 
 BOOL NextModule(HANDLE snapshot, MODULEENTRY32W* e, bool first) {
@@ -239,7 +267,7 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD pid) {
   platform::Backend& b = platform::CurrentBackend();
   KernelObject o;
   o.kind = KernelObject::Snapshot;
-  if (flags & TH32CS_SNAPPROCESS) o.processes = b.Processes();
+  if (flags & TH32CS_SNAPPROCESS) o.processes = b.LikelyProcessIds();
   if (flags & TH32CS_SNAPMODULE) {
     if (pid == 0) pid = GetCurrentProcessId();
     if (!b.Modules(pid, &o.modules)) {
@@ -262,9 +290,9 @@ BOOL EnumProcesses(DWORD* ids, DWORD cb, DWORD* bytesReturned) {
     SetError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  std::vector<platform::ProcessInfo> all = platform::CurrentBackend().Processes();
+  std::vector<DWORD> all = platform::CurrentBackend().ProcessIds();
   std::size_t n = std::min<std::size_t>(all.size(), cb / sizeof(DWORD));
-  for (std::size_t i = 0; i < n; ++i) ids[i] = all[i].pid;
+  std::copy(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(n), ids);
   *bytesReturned = static_cast<DWORD>(n * sizeof(DWORD));
   return TRUE;
 }

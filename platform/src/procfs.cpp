@@ -1,13 +1,14 @@
 // Processes and their mapped files as /proc reports them.
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
+#include <string_view>
 
 #include "platform/backend.h"
 
@@ -44,74 +45,121 @@ std::wstring FromUtf8(const std::string& s) {
   return out;
 }
 
-std::string Link(const std::string& path) {
+std::string Link(const char* path) {
   char buf[4096];
-  ssize_t n = readlink(path.c_str(), buf, sizeof(buf) - 1);
+  ssize_t n = readlink(path, buf, sizeof(buf) - 1);
   if (n <= 0) return std::string();
   return std::string(buf, static_cast<std::size_t>(n));
 }
 
+// A whole small /proc file, read with plain calls: these are read once per
+// process and capture, so no stream is built for them.
+bool ReadSmall(const char* path, std::string* out) {
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buf[4096];
+  ssize_t n = read(fd, buf, sizeof buf);
+  close(fd);
+  if (n <= 0) return false;
+  out->assign(buf, static_cast<std::size_t>(n));
+  return true;
+}
+
 // Parent pid and thread count from /proc/PID/stat (fields 4 and 20; the
 // command name before them may hold spaces and parentheses).
-void ReadStat(DWORD pid, ProcessInfo* p) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+bool ReadStat(const char* path, ProcessInfo* p) {
   std::string line;
-  if (!std::getline(f, line)) return;
+  if (!ReadSmall(path, &line)) return false;
   std::size_t close = line.rfind(')');
-  if (close == std::string::npos) return;
-  std::istringstream rest(line.substr(close + 1));
-  std::string field;
-  for (int i = 3; i <= 20 && rest >> field; ++i) {
-    if (i == 4) p->parentPid = static_cast<DWORD>(std::strtoul(field.c_str(), nullptr, 10));
-    if (i == 20) p->threadCount = static_cast<DWORD>(std::strtoul(field.c_str(), nullptr, 10));
+  if (close == std::string::npos) return false;
+  const char* c = line.c_str() + close + 1;
+  for (int field = 3; field <= 20 && *c; ++field) {
+    while (*c == ' ') ++c;
+    char* end = nullptr;
+    unsigned long v = std::strtoul(c, &end, 10);
+    if (field == 4) p->parentPid = static_cast<DWORD>(v);
+    if (field == 20) p->threadCount = static_cast<DWORD>(v);
+    while (*c && *c != ' ') ++c;
   }
+  return true;
+}
+
+bool AllDigits(const char* s) {
+  if (!*s) return false;
+  for (; *s; ++s)
+    if (*s < '0' || *s > '9') return false;
+  return true;
 }
 
 }  // namespace
 
-std::vector<ProcessInfo> ProcFsProcesses() {
-  std::vector<ProcessInfo> out;
+std::vector<DWORD> ProcFsProcessIds() {
+  std::vector<DWORD> out;
   DIR* dir = opendir("/proc");
   if (!dir) return out;
   while (dirent* e = readdir(dir)) {
-    std::string name = e->d_name;
-    if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
-    ProcessInfo p;
-    p.pid = static_cast<DWORD>(std::strtoul(name.c_str(), nullptr, 10));
-    p.exePath = FromUtf8(Link("/proc/" + name + "/exe"));
-    ReadStat(p.pid, &p);
-    out.push_back(std::move(p));
+    if (AllDigits(e->d_name)) out.push_back(static_cast<DWORD>(std::strtoul(e->d_name, nullptr, 10)));
   }
   closedir(dir);
-  std::sort(out.begin(), out.end(), [](const ProcessInfo& a, const ProcessInfo& b) { return a.pid < b.pid; });
+  std::sort(out.begin(), out.end());
   return out;
+}
+
+bool ProcFsProcessDetails(DWORD pid, ProcessInfo* out) {
+  *out = ProcessInfo{};
+  out->pid = pid;
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%u/stat", static_cast<unsigned>(pid));
+  if (!ReadStat(path, out)) return false;
+  std::snprintf(path, sizeof path, "/proc/%u/exe", static_cast<unsigned>(pid));
+  out->exePath = FromUtf8(Link(path));
+  return true;
 }
 
 bool ProcFsModules(DWORD pid, std::vector<ModuleInfo>* out) {
   out->clear();
-  std::string base = "/proc/" + std::to_string(pid);
-  std::string exe = Link(base + "/exe");
-  std::ifstream maps(base + "/maps");
-  if (exe.empty() || !maps) return false;
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%u/exe", static_cast<unsigned>(pid));
+  std::string exe = Link(path);
+  std::snprintf(path, sizeof path, "/proc/%u/maps", static_cast<unsigned>(pid));
+  int fd = exe.empty() ? -1 : open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // The whole listing, bounded: one process may map a great many files.
+  const std::size_t kMaxBytes = std::size_t(64) << 20;
+  std::string text;
+  char buf[65536];
+  for (ssize_t n; text.size() < kMaxBytes && (n = read(fd, buf, sizeof buf)) > 0;)
+    text.append(buf, static_cast<std::size_t>(n));
+  close(fd);
   struct Span {
     std::uintptr_t lo = ~std::uintptr_t{0};
     std::uintptr_t hi = 0;
   };
   std::map<std::string, Span> files;
-  std::string line;
-  const std::size_t kMaxLines = 1 << 20;  // a bound on what one process may list
-  for (std::size_t n = 0; n < kMaxLines && std::getline(maps, line); ++n) {
+  Span* last = nullptr;  // a file's mappings come one after another
+  std::string lastPath;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t eol = text.find('\n', at);
+    if (eol == std::string::npos) eol = text.size();
+    std::string_view line(text.data() + at, eol - at);
+    at = eol + 1;
     std::size_t slash = line.find(" /");
-    if (slash == std::string::npos) continue;
-    std::string path = line.substr(slash + 1);
-    if (path.size() > 10 && path.compare(path.size() - 10, 10, " (deleted)") == 0) path.resize(path.size() - 10);
+    if (slash == std::string_view::npos) continue;
+    std::string_view file = line.substr(slash + 1);
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (file.size() > kDeleted.size() && file.substr(file.size() - kDeleted.size()) == kDeleted)
+      file.remove_suffix(kDeleted.size());
+    const char* begin = line.data();
     char* end = nullptr;
-    std::uintptr_t lo = std::strtoull(line.c_str(), &end, 16);
+    std::uintptr_t lo = std::strtoull(begin, &end, 16);
     if (!end || *end != '-') continue;
     std::uintptr_t hi = std::strtoull(end + 1, nullptr, 16);
-    Span& s = files[path];
-    s.lo = std::min(s.lo, lo);
-    s.hi = std::max(s.hi, hi);
+    if (!last || file != lastPath) {
+      lastPath.assign(file);
+      last = &files[lastPath];
+    }
+    last->lo = std::min(last->lo, lo);
+    last->hi = std::max(last->hi, hi);
   }
   std::vector<ModuleInfo> others;
   ModuleInfo main{FromUtf8(exe), 0, 0, true};

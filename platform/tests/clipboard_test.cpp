@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "../src/clipboard_internal.h"
 #include "platform/clipboard.h"
 #include "platform/global.h"
 #include "platform/sim/clipboard.h"
@@ -236,6 +237,57 @@ TEST_F(Clipboard, AnOverwideMetafileFrameGivesTheLargestExtent) {
   const METAFILEPICT pict = OfferedPict();
   EXPECT_EQ(pict.xExt, std::numeric_limits<LONG>::max()) << "right 100 minus left INT_MIN";
   EXPECT_EQ(pict.yExt, 100);
+}
+
+TEST_F(Clipboard, DataMadeOnRequestIsMadeOnceAndOnlyWhenAskedFor) {
+  int made = 0;
+  std::vector<BYTE> dib = SmallDib();
+  auto render = [&made, dib]() -> HANDLE {
+    ++made;
+    return platform::GlobalFromBytes(dib.data(), dib.size());
+  };
+  ASSERT_TRUE(OpenClipboard(editorFrame));
+  EmptyClipboard();
+  ASSERT_TRUE(platform::detail::SetClipboardDataLater(CF_DIB, render));
+  CloseClipboard();
+  EXPECT_EQ(sim::ClipboardFormats(), (std::vector<UINT>{CF_DIB, CF_BITMAP}));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
+  EXPECT_EQ(made, 0) << "listed, not made";
+
+  IDataObject* d = nullptr;
+  ASSERT_EQ(OleGetClipboard(&d), S_OK);
+  FORMATETC bitmap{CF_BITMAP, nullptr, DVASPECT_CONTENT, -1, TYMED_GDI};
+  STGMEDIUM m{};
+  ASSERT_EQ(d->GetData(&bitmap, &m), S_OK) << "made from the bitmap it is made from";
+  ReleaseStgMedium(&m);
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(sim::ClipboardBytes(CF_DIB), dib);
+  EXPECT_EQ(made, 1) << "made once";
+  d->Release();
+
+  // Nothing to give: the format goes, and is not tried again.
+  ASSERT_TRUE(OpenClipboard(editorFrame));
+  EmptyClipboard();
+  ASSERT_TRUE(platform::detail::SetClipboardDataLater(CF_DIB, [&made]() -> HANDLE {
+    ++made;
+    return nullptr;
+  }));
+  CloseClipboard();
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EXPECT_EQ(GetClipboardData(CF_DIB), nullptr);
+  EXPECT_EQ(GetClipboardData(CF_DIB), nullptr);
+  CloseClipboard();
+  EXPECT_EQ(made, 2);
+  EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+
+  // Replaced before anyone asked: never made.
+  ASSERT_TRUE(OpenClipboard(editorFrame));
+  EmptyClipboard();
+  ASSERT_TRUE(platform::detail::SetClipboardDataLater(CF_DIB, render));
+  EmptyClipboard();
+  CloseClipboard();
+  EXPECT_FALSE(platform::detail::SetClipboardDataLater(CF_DIB, render)) << "the clipboard is closed";
+  EXPECT_EQ(made, 2);
 }
 
 TEST_F(Clipboard, OleRoundTripListsTheProducersPairsThenTheSynthesisedOnes) {

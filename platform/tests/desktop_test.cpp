@@ -83,7 +83,7 @@ TEST_F(DesktopChoice, AnUnreachableOrMissingRealDesktopIsToldToTheUser) {
     platform::DesktopOpener open;
     const char* says;
   } cases[] = {
-      {"unreachable", &OpenFake, "the fake display is gone; set PASTIQ_DESKTOP=sim for the simulated desktop"},
+      {"unreachable", &OpenFake, "the fake display is gone"},
       {"none named", nullptr, "this program has no desktop of its own; set PASTIQ_DESKTOP=sim for the simulated desktop"},
   };
   g_reachable = false;

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "platform/backend.h"
 
@@ -10,13 +16,51 @@ namespace {
 
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-TEST(ProcFs, OurOwnProcessIsListedWithItsParent) {
-  auto all = platform::ProcFsProcesses();
-  auto it = std::find_if(all.begin(), all.end(), [](const platform::ProcessInfo& p) { return p.pid == static_cast<DWORD>(getpid()); });
-  ASSERT_NE(it, all.end());
-  EXPECT_EQ(it->parentPid, static_cast<DWORD>(getppid()));
-  EXPECT_GE(it->threadCount, 1u);
-  EXPECT_TRUE(std::is_sorted(all.begin(), all.end(), [](auto& a, auto& b) { return a.pid < b.pid; }));
+TEST(ProcFs, OurOwnProcessIsListedAndItsDetailsAreReadOnRequest) {
+  std::vector<DWORD> ids = platform::ProcFsProcessIds();
+  EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+  EXPECT_NE(std::find(ids.begin(), ids.end(), static_cast<DWORD>(getpid())), ids.end());
+
+  std::thread second([] {});  // field 20 counts it while it lives
+  platform::ProcessInfo me;
+  bool read = platform::ProcFsProcessDetails(static_cast<DWORD>(getpid()), &me);
+  second.join();
+  ASSERT_TRUE(read);
+  EXPECT_EQ(me.pid, static_cast<DWORD>(getpid()));
+  EXPECT_EQ(me.parentPid, static_cast<DWORD>(getppid()));
+  EXPECT_GE(me.threadCount, 2u);
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+  ASSERT_GT(n, 0);
+  EXPECT_EQ(me.exePath, Widen(std::string(buf, static_cast<std::size_t>(n))));
+
+  platform::ProcessInfo gone;
+  EXPECT_FALSE(platform::ProcFsProcessDetails(0x7FFFFFF0, &gone));
+}
+
+TEST(ProcFs, ANameWithSpacesAndParenthesesDoesNotShiftTheFields) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    prctl(PR_SET_NAME, "a) 7 8 (b", 0, 0, 0);
+    pause();
+    _exit(0);
+  }
+  platform::ProcessInfo info;
+  bool renamed = false;
+  for (int i = 0; i < 500 && !renamed; ++i) {
+    std::ifstream comm("/proc/" + std::to_string(child) + "/comm");
+    std::string name;
+    renamed = std::getline(comm, name) && name == "a) 7 8 (b";
+    if (!renamed) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  bool read = platform::ProcFsProcessDetails(static_cast<DWORD>(child), &info);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ASSERT_TRUE(renamed);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(info.parentPid, static_cast<DWORD>(getpid()));
+  EXPECT_EQ(info.threadCount, 1u);
 }
 
 TEST(ProcFs, TheExecutableModuleComesFirstAndIsMarked) {

@@ -17,6 +17,8 @@
 #include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
+#include "historywindow.h"
+#include "imagestrip.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
@@ -126,8 +128,11 @@ bool PastiqApp::OnInit() {
   // the application's client (AppClient), which sends captures already;
   // until they exist it takes no key and animates nothing.
   mainFrame->Start();
-  // 11. The application icons and the tray icon: with the image resources
-  // and the taskbar icon.
+  // 11. The program icon for the frames; the tray icon comes with the
+  // taskbar icon. Until there is one, the main window shows at start, so that
+  // the program can be reached at all.
+  mainFrame->SetIcons(GetAppIcons());
+  mainFrame->Show();
   // 12. The help controller is made on the first Manual command
   // (ShowManual), so a missing or broken manual never stops a start.
 
@@ -154,10 +159,12 @@ void PastiqApp::OnDeferredStartup() {
 }
 
 void PastiqApp::SaveState() {
-  // 1. The main frame's rectangle (and its history window's tab, once it has
-  // one). 2.-4. The popup list, menu window and floating list store their
+  // 1. The main frame's history tab and rectangle. 2.-4. The popup list, menu window and floating list store their
   // tabs and sizes here once they exist.
-  if (mainFrame && config) SetOption(OPT_MAIN_FRAME_RECT, mainFrame->GetRect());
+  if (mainFrame && config) {
+    mainFrame->GetHistoryWindow()->SaveSelection(OPT_MAIN_FRAME_TAB);
+    SetOption(OPT_MAIN_FRAME_RECT, mainFrame->GetRect());
+  }
   // 5., 6. The only places the two files are written.
   const ArchiveInfo info(APP_VERSION_CODE, 1);
   if (config) RunSave("the settings", [&] { return config->SaveFile(AppConfig::GetFilePath(), info); });
@@ -187,8 +194,10 @@ int PastiqApp::OnExit() {
   if (mgr.IsStarted()) mgr.Stop();
   // The display connection closes only once the manager has let go of the
   // clipboard and its hooks; the rest below needs no desktop of others.
-  // 5.-8. The handlers pushed onto the windows are popped and the history
-  // windows detached here, once the windows have them.
+  // 5. The main frame's history window stops following the history (its
+  // pushed handlers are popped here once it has them). 6.-8. The same for
+  // the other windows, once they exist.
+  if (mainFrame) mainFrame->GetHistoryWindow()->Unregister();
   // 9. The menu window, floating list and popup list are destroyed before
   // the main frame.
   if (mainFrame) {

@@ -101,6 +101,10 @@ bool AcquireSingleInstance(std::unique_ptr<wxSingleInstanceChecker>* checker, co
     return true;
   }
   if (lock->IsAnotherRunning()) {
+    // Said where a start from a script or at login is seen too; the box
+    // may wait for nobody.
+    std::fprintf(stderr, "pastiq: %s\n", kAlreadyRunningMessage);
+    std::fflush(stderr);
     ShowMessageBox(kAlreadyRunningMessage, kProductTitle, wxOK | wxCENTRE);
     return false;
   }

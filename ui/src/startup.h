@@ -52,7 +52,8 @@ wxString GetProgramDirectory();
 // Takes the single-instance lock into *checker, which the caller keeps for
 // the whole run. The lock is a file in folder, by default the per-user data
 // folder (created when missing), since what it guards are those files. False,
-// after telling the user, when another instance holds it. A lock that cannot
+// after telling the user (on standard error and in a message box), when
+// another instance holds it. A lock that cannot
 // be made at all does not stop the start (a warning on standard error,
 // *checker stays null).
 bool AcquireSingleInstance(std::unique_ptr<wxSingleInstanceChecker>* checker,

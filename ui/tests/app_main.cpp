@@ -11,11 +11,13 @@
 #include "app.h"
 #include "app_state.h"
 #include "display.h"
+#include "mainframe.h"
 #include "sandbox.h"
 
 wxIMPLEMENT_APP_NO_MAIN(PastiqApp);
 
 bool g_deferredBeforeLoop = true;
+bool g_mainFrameShownAtStart = false;
 bool g_helpControllerAtStart = true;
 
 int main(int argc, char** argv) {
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   g_deferredBeforeLoop = wxGetApp().DeferredStartupDone();
+  g_mainFrameShownAtStart = wxGetApp().GetMainFrame() && wxGetApp().GetMainFrame()->IsShown();
   g_helpControllerAtStart = wxGetApp().GetHelpController() != nullptr;
   const int rc = RUN_ALL_TESTS();
   wxTheApp->OnExit();

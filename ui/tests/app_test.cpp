@@ -28,6 +28,7 @@
 #include "dlgmgr.h"
 #include "generaloptionpage.h"
 #include "gui_util.h"
+#include "historywindow.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
@@ -84,7 +85,7 @@ bool RunMainLoop(int seconds = 20) {
   return !timedOut;
 }
 
-TEST(StartUp, BuildsTheSettingsHistoryAndHiddenMainFrame) {
+TEST(StartUp, BuildsTheSettingsHistoryAndMainFrame) {
   PastiqApp& app = App();
   ASSERT_NE(app.GetConfig(), nullptr);
   EXPECT_EQ(&GetAppConfig(), app.GetConfig());
@@ -95,7 +96,6 @@ TEST(StartUp, BuildsTheSettingsHistoryAndHiddenMainFrame) {
 
   ASSERT_NE(app.GetMainFrame(), nullptr);
   EXPECT_EQ(app.GetTopWindow(), app.GetMainFrame());
-  EXPECT_FALSE(Frame().IsShown());
   EXPECT_EQ(Frame().GetTitle(), "Pastiq");
   EXPECT_EQ(Frame().GetSize(), wxSize(680, 480));
   EXPECT_NE(wxImage::FindHandler(wxBITMAP_TYPE_PNG), nullptr);
@@ -150,7 +150,20 @@ TEST(GuiQueue, IsDrainedFromTheMainLoop) {
   EXPECT_EQ(main.GetRecord(0)->GetApplication(), "/usr/bin/editor");
 }
 
+// Until the program has a taskbar icon, the main window is its only way in:
+// it shows at start, with the program's icon and a tab per list.
+TEST(StartUp, ShowsTheMainWindowWithItsListsAndIcon) {
+  EXPECT_TRUE(g_mainFrameShownAtStart);
+  EXPECT_TRUE(Frame().GetIcons().GetIcon(wxSize(32, 32)).IsOk());
+  EXPECT_EQ(Frame().GetIcons().GetIconCount(), 2u);
+  HistoryWindow* tabs = Frame().GetHistoryWindow();
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->GetPageCount(), App().GetHistory()->GetLists().size());
+  EXPECT_EQ(tabs->GetPageText(0), "[Main]");
+}
+
 TEST(Commands, ShowMainWindowShowsTheFrameAndClosingHidesIt) {
+  Frame().Close();
   ASSERT_FALSE(Frame().IsShown());
   Command(ID_SHOW_MAIN_WINDOW);
   EXPECT_TRUE(Frame().IsShown());
@@ -323,7 +336,9 @@ struct SaveState : ::testing::Test {
 
 TEST_F(SaveState, StoresTheFrameAndWritesBothFiles) {
   Frame().SetSize(30, 40, 700, 500);
+  Frame().GetHistoryWindow()->SetSelection(1);
   App().SaveState();
+  EXPECT_EQ(OptionValue<int>(OPT_MAIN_FRAME_TAB, -1), 1);
   EXPECT_EQ(OptionValue<wxRect>(OPT_MAIN_FRAME_RECT, wxRect()), Frame().GetRect());
   EXPECT_EQ(OptionValue<wxRect>(OPT_MAIN_FRAME_RECT, wxRect()).GetSize(), wxSize(700, 500));
   ASSERT_TRUE(fs::exists(settings));
@@ -361,12 +376,14 @@ TEST(MainFrameGeometry, AStoredRectangleAppliesOnlyWhenLarger) {
   };
   for (const auto& c : cases) {
     MainFrame frame(nullptr);
+    const wxPoint before = frame.GetPosition();
     SetOption(OPT_MAIN_FRAME_RECT, c.stored);
     frame.RestoreGeometry();
     if (c.applied)
-      EXPECT_EQ(frame.GetSize(), c.stored.GetSize()) << c.stored.width << "x" << c.stored.height;
+      EXPECT_EQ(frame.GetRect(), c.stored) << c.stored.width << "x" << c.stored.height;
     else
-      EXPECT_EQ(frame.GetSize(), wxSize(680, 480)) << c.stored.width << "x" << c.stored.height;
+      EXPECT_EQ(frame.GetRect(), wxRect(before, wxSize(680, 480))) << c.stored.width << "x" << c.stored.height;
+    frame.GetHistoryWindow()->Unregister();
   }
 }
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/log.h>
 
 #include "display.h"
 #include "sandbox.h"
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
     ADD_FAILURE() << "toolkit assertion " << cond << " (" << msg << ") in " << func << " at " << file << ":"
                   << line;
   });
+  // Messages go to standard error: a message box would wait for a person.
+  delete wxLog::SetActiveTarget(new wxLogStderr);
   const int rc = RUN_ALL_TESTS();
   wxTheApp->OnExit();
   wxEntryCleanup();

@@ -141,6 +141,8 @@ TEST_F(Program, ASecondInstanceEndsAtOnce) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_NE(WEXITSTATUS(status), 0);
   const std::string output = second.ReadAll();
+  EXPECT_NE(output.find("pastiq: Another program instance is already running, aborting...\n"), std::string::npos)
+      << "said on standard error too: " << output;
   EXPECT_NE(output.find("message box: Pastiq|Another program instance is already running, aborting...\n"),
             std::string::npos)
       << output;

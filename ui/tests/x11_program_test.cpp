@@ -12,10 +12,13 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "appconfig.h"
 #include "child_process.h"
+#include "options.h"
 #include "pq/history.h"
 #include "pq/record.h"
 #include "pq/recordlist.h"
+#include "pq/searchlist.h"
 #include "sandbox.h"
 #include "xserver.h"
 
@@ -128,9 +131,102 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
   EXPECT_TRUE(found) << "no record of the text in " << history.GetMainList()->GetCount() << " records";
 }
 
+// Runs an X client to its end and gives its output without the last line
+// break (empty when it did not end within 10 s).
+std::string RunClient(const std::vector<std::string>& argv, const std::string& display) {
+  ChildProcess client(argv, On(display));
+  const std::string out = client.ReadAll(10s);
+  if (client.Wait(1s) == -1) return std::string();
+  return out.substr(0, out.find_last_not_of("\r\n") + 1);
+}
+
+const std::string kXdotool = "/usr/bin/xdotool";
+
+// The main window's X window id once it shows, made the active window; empty
+// when it did not show.
+std::string ActiveMainWindow(const std::string& display) {
+  std::string window;
+  WaitUntil(
+      [&] {
+        const std::string found = RunClient({kXdotool, "search", "--onlyvisible", "--name", "^Pastiq$"}, display);
+        window = found.substr(0, found.find('\n'));
+        return !window.empty();
+      },
+      20s);
+  if (!window.empty()) RunClient({kXdotool, "windowactivate", "--sync", window}, display);
+  return window;
+}
+
+// A user opens the search tab of the main window and types a search: the
+// search is kept with the history and the tab with the settings.
+TEST_F(ProgramOnX11, TheSearchTypedInItsTabIsKeptWithTheHistoryAndTheTabWithTheSettings) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  const std::string window = ActiveMainWindow(server.display());
+  ASSERT_FALSE(window.empty()) << "the main window did not show";
+  // The first tab (below the menu bar and the tool bar), then the next one
+  // (the search list's) by the arrow key; Tab moves into its text field.
+  RunClient({kXdotool, "mousemove", "--window", window, "15", "80", "click", "1"}, server.display());
+  RunClient({kXdotool, "key", "Right", "Tab"}, server.display());
+  RunClient({kXdotool, "type", "--delay", "30", "needle"}, server.display());
+  // Selecting the field's text makes it the primary selection: then the
+  // program has handled every key.
+  RunClient({kXdotool, "key", "ctrl+a"}, server.display());
+  EXPECT_TRUE(WaitUntil(
+      [&] { return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()) == "needle"; }, 20s));
+
+  ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
+  ASSERT_NE(program.Wait(15000), -1) << "the program did not end after SIGTERM";
+  pq::History history;
+  ASSERT_NO_THROW(history.Load(wxString::FromUTF8((data / "pastiq_history").string())));
+  ASSERT_EQ(history.GetLists().size(), 2u);
+  SearchCriteria* criteria = pq::GetSearchCriteria(history.GetLists()[1]);
+  ASSERT_NE(criteria, nullptr);
+  EXPECT_EQ(criteria->GetText(), "needle");
+  AppConfig settings;
+  ASSERT_NO_THROW(settings.LoadFile(wxString::FromUTF8((data / "pastiq.cfg").string())));
+  int tab = -1;
+  EXPECT_TRUE(settings.options.Get(OPT_MAIN_FRAME_TAB, tab));
+  EXPECT_EQ(tab, 1);
+}
+
+// A user copies a text in another program, then picks its record in the main
+// window: the viewer beside the list shows the text, which the user selects
+// there (the primary selection then holds it).
+TEST_F(ProgramOnX11, ARecordPickedInTheMainWindowIsShownInTheViewer) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  const std::string window = ActiveMainWindow(server.display());
+  ASSERT_FALSE(window.empty()) << "the main window did not show";
+
+  const std::string text = "shown beside the list";
+  ChildProcess::Options options = On(server.display());
+  options.input = text;
+  ChildProcess xclip({kXclip, "-verbose", "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"},
+                     options.WithStderr());
+  ASSERT_TRUE(WaitUntil(
+      [&] { return xclip.Output().find("Waiting for selection request number 2") != std::string::npos; }, 20s))
+      << xclip.Output();
+
+  // The first row (below the menu bar, the tool bar and the tabs), then the
+  // viewer's text, all of it selected; again until the row has come.
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        RunClient({kXdotool, "mousemove", "--window", window, "60", "104", "click", "1"}, server.display());
+        RunClient({kXdotool, "mousemove", "--window", window, "400", "200", "click", "1"}, server.display());
+        RunClient({kXdotool, "key", "ctrl+a"}, server.display());
+        return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()) == text;
+      },
+      20s));
+  xclip.Stop();
+  program.Stop();
+}
+
 // Another instance finds the running one by its main frame's class: the class
 // is on the toolkit's own X window of the frame.
-TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
+TEST_F(ProgramOnX11, ItsMainFrameCarriesTheClassOnItsXWindow) {
   ASSERT_TRUE(server.Start(false)) << "Xvfb did not come up";
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
@@ -139,6 +235,29 @@ TEST_F(ProgramOnX11, ItsHiddenMainFrameCarriesTheClassOnItsXWindow) {
   ASSERT_NE(frame.first, 0u);
   EXPECT_EQ(frame.second, program.pid());
   program.Stop();
+}
+
+// A second instance ends at the single-instance check, before it has taken
+// any key from anyone: it warns of no shortcut the first one holds, and says
+// on its standard error why it ends.
+TEST_F(ProgramOnX11, ASecondInstanceTakesNoKeysAndSaysWhyItEnds) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  ChildProcess first(PASTIQ_PROGRAM, {}, On(server.display()).WithStderr());
+  ASSERT_TRUE(WaitUntilRunning(first)) << first.Output();
+  {
+    x11test::KeyHolder other;
+    EXPECT_FALSE(other.GrabSuperV(server.display())) << "the first instance holds its shortcut";
+  }
+  ChildProcess second(PASTIQ_UNATTENDED, {}, On(server.display()).WithStderr());
+  const int status = second.Wait(15s);
+  ASSERT_NE(status, -1) << "the second instance is still running";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+  const std::string said = second.ReadAll();
+  EXPECT_NE(said.find("pastiq: Another program instance is already running, aborting...\n"), std::string::npos)
+      << said;
+  EXPECT_EQ(said.find("could not be grabbed"), std::string::npos) << said;
+  EXPECT_TRUE(first.running());
+  first.Stop();
 }
 
 TEST_F(ProgramOnX11, OnTheXDisplayItDoesNotSayItRunsOnTheSimulatedDesktop) {
@@ -158,8 +277,9 @@ TEST_F(ProgramOnX11, WithoutADisplayItEndsWithAClearMessage) {
   const int status = program.Wait(10s);
   ASSERT_NE(status, -1);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
-  EXPECT_NE(said.find("pastiq: no X display can be reached"), std::string::npos) << said;
-  EXPECT_NE(said.find("PASTIQ_DESKTOP=sim"), std::string::npos) << said;
+  EXPECT_NE(said.find("pastiq: no X display can be reached (DISPLAY is not set)"), std::string::npos) << said;
+  EXPECT_NE(said.find("xvfb-run"), std::string::npos) << "what works: " << said;
+  EXPECT_EQ(said.find("PASTIQ_DESKTOP=sim"), std::string::npos) << "needs a display too: " << said;
   EXPECT_FALSE(fs::exists(data / "pastiq_history"));
 }
 

@@ -48,7 +48,8 @@ class RecordList {
   // An index out of range does nothing.
   void RemoveRecordAt(unsigned index);
   void MoveRecordToFront(unsigned index);
-  // Lands the record before the row that was at `to`.
+  // Lands the record before the row that was at `to`. A reorder never applies
+  // the full-list rule: a list over its limit keeps every record.
   void MoveRecord(unsigned from, unsigned to);
   void Clear();
 
@@ -87,6 +88,8 @@ class RecordList {
  private:
   // The full-list rule of AddRecord and InsertRecord.
   void DropOldestIfFull();
+  // InsertRecord, with or without the full-list rule.
+  void Insert(const RecordPtr& record, unsigned index, bool applyLimit);
 
   std::vector<RecordListObserver*> observers_;
 

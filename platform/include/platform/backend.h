@@ -43,8 +43,16 @@ class Backend {
   virtual void Sleep(DWORD ms) = 0;
 
   virtual DWORD OwnProcessId() = 0;
-  // Every process, ours included, in a stable order.
-  virtual std::vector<ProcessInfo> Processes() = 0;
+  // Every process id, ours included, in a stable order. Cheap: a snapshot
+  // takes the list and reads a process's details only when they are asked
+  // for, since on a real desktop each one costs reading files.
+  virtual std::vector<DWORD> ProcessIds() = 0;
+  // Live processes a walk is likely to look for, cheaper to list than all
+  // of them (on X11: those of the windows seen lately). A snapshot hands
+  // these out first and lists the others only when the walk goes on.
+  virtual std::vector<DWORD> LikelyProcessIds() { return {}; }
+  // The details of one process as they are now; false when it is gone.
+  virtual bool ProcessDetails(DWORD pid, ProcessInfo* out) = 0;
   // False when the process is unknown or may not be read; the executable
   // comes first.
   virtual bool Modules(DWORD pid, std::vector<ModuleInfo>* out) = 0;
@@ -52,11 +60,19 @@ class Backend {
   virtual DWORD CheckOpenProcess(DWORD pid, DWORD access) = 0;
   // As WaitForInputIdle, for a process id.
   virtual DWORD WaitForInputIdle(DWORD pid, DWORD ms) = 0;
+  // The physical key state is about to be read (GetAsyncKeyState): a
+  // desktop that learns it only by asking (X11) asks now.
+  virtual void ReadKeyboard() {}
 
   virtual RECT WorkArea() = 0;
   virtual void Version(OSVERSIONINFOW* info) = 0;
   // Whether SetForegroundWindow may bring hwnd to the front now.
   virtual bool AllowSetForeground(HWND hwnd) = 0;
+
+  // A hook was installed or removed. A desktop that hands keys only to the
+  // client that asked for them (X11 grabs) asks while a keyboard hook is
+  // installed, as a hook on any desktop sees keys only then.
+  virtual void HooksChanged() {}
 
   // Work was queued for a thread of another application (the backend runs
   // those threads). `input` is true for synthesised input, which the
@@ -64,9 +80,11 @@ class Backend {
   virtual void ThreadHasWork(DWORD threadId, bool input) = 0;
 };
 
-// For backends on a real Linux desktop: every process as /proc lists it
-// (pid order; exePath empty where it may not be read).
-std::vector<ProcessInfo> ProcFsProcesses();
+// For backends on a real Linux desktop: every process id /proc lists, in
+// ascending order, and one process's details (exePath empty where it may not
+// be read; false when the process is gone).
+std::vector<DWORD> ProcFsProcessIds();
+bool ProcFsProcessDetails(DWORD pid, ProcessInfo* out);
 // The files a process has mapped, from /proc/PID/maps: the executable (the
 // file /proc/PID/exe names) first and marked isExecutable, then the others by
 // address. False when the process is gone or may not be read.

@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -35,6 +37,14 @@ unsigned long errorCount = 0;
 XErrorHandler previousHandler = nullptr;
 std::thread::id guiThread;
 std::set<DWORD> running;  // foreign threads whose work runs right now
+bool dispatching = false;
+std::atomic<bool> kicked{false};  // the eventfd holds a wakeup Dispatch has not drained yet
+
+// Xlib's after function: runs after every request of ours.
+int AfterRequest(Display*) {
+  NoteQueuedEvents();
+  return 0;
+}
 
 int OnXError(Display* dpy, XErrorEvent* e) {
   if (dpy == conn.dpy) {
@@ -104,10 +114,31 @@ class X11Backend final : public Backend {
 
   DWORD OwnProcessId() override { return static_cast<DWORD>(getpid()); }
 
-  std::vector<ProcessInfo> Processes() override {
-    std::vector<ProcessInfo> out = ProcFsProcesses();
-    out.push_back(ProcessInfo{kUnknownPid, 0, 1, L""});
+  // Newest first: a walk that looks for a process that has just done
+  // something finds it soon, reading the details of few others.
+  std::vector<DWORD> ProcessIds() override {
+    std::vector<DWORD> out = ProcFsProcessIds();
+    std::reverse(out.begin(), out.end());
+    out.push_back(kUnknownPid);
     return out;
+  }
+
+  // The ones looked for on a desktop have windows (the clipboard's writer,
+  // the window in front).
+  std::vector<DWORD> LikelyProcessIds() override {
+    std::vector<DWORD> out;
+    if (!OnGuiThread()) return out;
+    for (DWORD pid : RecentWindowProcesses())
+      if (ProcessExists(pid)) out.push_back(pid);
+    return out;
+  }
+
+  bool ProcessDetails(DWORD pid, ProcessInfo* out) override {
+    if (pid == kUnknownPid) {
+      *out = ProcessInfo{kUnknownPid, 0, 1, L""};
+      return true;
+    }
+    return ProcFsProcessDetails(pid, out);
   }
 
   bool Modules(DWORD pid, std::vector<ModuleInfo>* out) override {
@@ -127,13 +158,17 @@ class X11Backend final : public Backend {
   }
 
   // X11 applications have no input queue that could be watched; a live
-  // local process counts as idle at once. The keystroke paste asks right
-  // before it reads the physical key state, which is brought up to date here.
+  // local process counts as idle at once.
   DWORD WaitForInputIdle(DWORD pid, DWORD) override {
-    if (OnGuiThread()) SyncAsyncKeys();
     if (pid == kUnknownPid || ProcessExists(pid)) return 0;
     pd::SetError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
+  }
+
+  // Only what the keyboard holds now will do (the keystroke paste leaves a
+  // key the user holds alone): one round trip, made only when asked.
+  void ReadKeyboard() override {
+    if (OnGuiThread()) SyncAsyncKeys();
   }
 
   RECT WorkArea() override {
@@ -170,6 +205,11 @@ class X11Backend final : public Backend {
     return ActivateX(w);
   }
 
+  void HooksChanged() override {
+    if (OnGuiThread()) UpdateKeyGrabs();
+    else Kick();  // Dispatch brings the grabs up to date
+  }
+
   void ThreadHasWork(DWORD tid, bool input) override {
     if (input && OnGuiThread()) {
       RunForeign(tid);
@@ -199,6 +239,7 @@ bool Connected() { return conn.dpy != nullptr; }
 
 void Kick() {
   if (conn.eventFd < 0) return;
+  kicked = true;
   std::uint64_t one = 1;
   ssize_t n = write(conn.eventFd, &one, sizeof one);
   (void)n;
@@ -206,6 +247,10 @@ void Kick() {
 
 void KickIfQueued() {
   if (conn.dpy && XEventsQueued(conn.dpy, QueuedAlready) > 0) Kick();
+}
+
+void NoteQueuedEvents() {
+  if (conn.dpy && !dispatching && !kicked && XEventsQueued(conn.dpy, QueuedAlready) > 0) Kick();
 }
 
 void InstallErrorHandler() {
@@ -216,7 +261,13 @@ void InstallErrorHandler() {
 Trap::Trap() : before_(errorCount) { InstallErrorHandler(); }
 Trap::~Trap() = default;
 bool Trap::Failed() {
-  XSync(conn.dpy, False);
+  // Errors come in request order: once the last request was answered (one
+  // with a reply), every error of the scope has arrived; else a round trip
+  // makes sure.
+  if (LastKnownRequestProcessed(conn.dpy) + 1 < NextRequest(conn.dpy)) {
+    XSync(conn.dpy, False);
+    NoteQueuedEvents();  // a sync is no request of its own that the loop hears of
+  }
   return errorCount != before_;
 }
 
@@ -334,21 +385,26 @@ using namespace detail;
 bool Start(const char* displayName, std::string* error) {
   if (conn.dpy) Stop();
   XInitThreads();
-  Display* dpy = XOpenDisplay(displayName);
+  const char* name = displayName && *displayName ? displayName : std::getenv("DISPLAY");
+  if (!name || !*name) {
+    if (error) *error = "DISPLAY is not set";
+    return false;
+  }
+  Display* dpy = XOpenDisplay(name);
   if (!dpy) {
-    if (error) {
-      const char* name = displayName ? displayName : XDisplayName(nullptr);
-      *error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
-    }
+    if (error) *error = std::string("cannot open the X display \"") + name + "\"";
     return false;
   }
   conn = Conn{};
+  kicked = false;
+  dispatching = false;
   conn.dpy = dpy;
   conn.screen = DefaultScreen(dpy);
   conn.root = RootWindow(dpy, conn.screen);
   conn.ownPid = static_cast<DWORD>(getpid());
   guiThread = std::this_thread::get_id();
   InstallErrorHandler();
+  XSetAfterFunction(dpy, &AfterRequest);
   InternAtoms();
   int base = 0, err = 0, major = 0, minor = 0;
   conn.xfixes = XFixesQueryExtension(dpy, &conn.xfixesEvent, &err);
@@ -407,7 +463,9 @@ int Dispatch() {
   std::uint64_t v = 0;
   while (read(conn.eventFd, &v, sizeof v) > 0) {
   }
+  kicked = false;
   InstallErrorHandler();
+  dispatching = true;
   int n = 0;
   while (n < 10000 && XPending(conn.dpy) > 0) {
     XEvent ev;
@@ -416,8 +474,11 @@ int Dispatch() {
     ++n;
   }
   n += RunAllForeign();
+  UpdateKeyGrabs();
   PublishOwnWindows();
   XFlush(conn.dpy);
+  dispatching = false;
+  // Whatever the work above read into Xlib's queue is handled next time.
   KickIfQueued();
   return n;
 }

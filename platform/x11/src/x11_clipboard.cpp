@@ -3,20 +3,23 @@
 // When another client takes the selection, its targets are read at once,
 // each with a bounded wait, and put on the layer's clipboard with the
 // owner's X window as the owner; closing the clipboard walks the viewer
-// chain, so every viewer gets WM_DRAWCLIPBOARD. When one of our windows puts
+// chain, so every viewer gets WM_DRAWCLIPBOARD. A change read while the one
+// before is still being captured waits its turn. When one of our windows puts
 // data on the layer's clipboard (OleSetClipboard), a viewer of ours that
 // sits at the end of the chain takes the selection and serves the same
 // targets back from it, large ones in increments.
 #include <X11/Xatom.h>
 #include <X11/extensions/Xfixes.h>
-#include <png.h>
 #include <poll.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <deque>
+#include <memory>
 #include <thread>
 
+#include "../../src/clipboard_internal.h"
 #include "../../src/desktop_internal.h"
 #include "platform/atoms.h"
 #include "platform/clipboard.h"
@@ -25,6 +28,7 @@
 #include "platform/global.h"
 #include "platform/x11.h"
 #include "html_format.h"
+#include "images.h"
 #include "x11_internal.h"
 
 namespace platform::x11::detail {
@@ -35,11 +39,37 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxSelectionBytes = std::size_t(64) << 20;
 constexpr std::size_t kMaxTargets = 512;
+// Reads that wait to be shown: beyond these the oldest are given up.
+constexpr std::size_t kMaxWaiting = 64;
+constexpr std::size_t kMaxWaitingBytes = std::size_t(256) << 20;
+// Posted to our viewer once a read was shown: by the time it arrives, what
+// the viewers posted themselves for it (the manager's capture) has run.
+constexpr UINT kShowNext = WM_USER + 0x5D1;
 constexpr auto kIncrIdleLimit = std::chrono::milliseconds(kReadTimeoutMs);
 constexpr auto kIncrTotalLimit = std::chrono::seconds(10);
 
 struct Formats {
-  UINT html = 0, rtf = 0, csv = 0, tag = 0;
+  UINT html = 0, rtf = 0, csv = 0, tag = 0, png = 0;
+};
+
+struct Incoming {
+  UINT format;
+  std::vector<BYTE> bytes;
+};
+
+// One owner's clipboard as it was read: what the layer shows the viewers for
+// that owner change.
+struct Read {
+  HWND owner = nullptr;
+  std::vector<Incoming> data;
+  // A PNG as the client gave it, shown as "PNG"; the bitmap is made from it
+  // only when someone asks for one.
+  std::shared_ptr<const std::vector<unsigned char>> png;
+  std::size_t Bytes() const {
+    std::size_t n = png ? png->size() : 0;
+    for (const Incoming& in : data) n += in.bytes.size();
+    return n;
+  }
 };
 
 // An increment transfer we serve to one requestor.
@@ -60,6 +90,10 @@ struct ClipState {
   Time ownedSince = CurrentTime;
   bool mirroring = false;  // we are putting another client's data on the layer's clipboard
   std::vector<Outgoing> outgoing;
+  // Owner changes read while the one shown before still waits for the
+  // captures it started; each is shown in turn (see Show).
+  std::deque<Read> waiting;
+  bool showing = false;  // a turn of our queue has not passed since the last Show
 };
 
 ClipState cs;
@@ -258,129 +292,6 @@ std::string HtmlFromHtmlFormat(const std::string& in) {
 
 namespace {
 
-struct PngReader {
-  const std::vector<unsigned char>* data;
-  std::size_t pos;
-};
-
-void PngRead(png_structp png, png_bytep out, png_size_t n) {
-  auto* r = static_cast<PngReader*>(png_get_io_ptr(png));
-  if (r->pos + n > r->data->size()) png_error(png, "truncated");
-  std::memcpy(out, r->data->data() + r->pos, n);
-  r->pos += n;
-}
-
-// A packed 32-bit bitmap from PNG bytes; empty for anything libpng or the
-// bitmap bounds refuse.
-std::vector<BYTE> DibFromPng(const std::vector<unsigned char>& bytes) {
-  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8)) return {};
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (!png) return {};
-  png_infop info = png_create_info_struct(png);
-  BitmapPixels px;
-  std::vector<png_bytep> rows;
-  std::vector<BYTE> rgba;
-  if (!info || setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-    return {};
-  }
-  PngReader reader{&bytes, 0};
-  png_set_read_fn(png, &reader, &PngRead);
-  png_set_user_limits(png, static_cast<png_uint_32>(kMaxBitmapSide), static_cast<png_uint_32>(kMaxBitmapSide));
-  png_read_info(png, info);
-  png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-  if (static_cast<std::uint64_t>(w) * h > kMaxBitmapPixels) png_error(png, "too large");
-  png_set_expand(png);
-  png_set_strip_16(png);
-  png_set_gray_to_rgb(png);
-  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  rgba.resize(static_cast<std::size_t>(w) * h * 4);
-  rows.resize(h);
-  for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgba.data() + static_cast<std::size_t>(y) * w * 4;
-  png_read_image(png, rows.data());
-  png_destroy_read_struct(&png, &info, nullptr);
-  px.width = static_cast<LONG>(w);
-  px.height = static_cast<LONG>(h);
-  px.argb.resize(static_cast<std::size_t>(w) * h);
-  for (std::size_t i = 0; i < px.argb.size(); ++i) {
-    const BYTE* p = rgba.data() + i * 4;
-    px.argb[i] = (std::uint32_t(p[3]) << 24) | (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
-    if (p[3] != 0xFF) px.hasAlpha = true;
-  }
-  HBITMAP bmp = CreateBitmapFromPixels(px);
-  if (!bmp) return {};
-  std::vector<BYTE> dib = PackedDibFromBitmap(bmp, 32);
-  DeleteObject(bmp);
-  return dib;
-}
-
-void PngWrite(png_structp png, png_bytep data, png_size_t n) {
-  auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + n);
-}
-void PngFlush(png_structp) {}
-
-std::vector<unsigned char> PngFromDib(const std::vector<BYTE>& dib) {
-  HBITMAP bmp = BitmapFromPackedDib(dib.data(), dib.size());
-  if (!bmp) return {};
-  BitmapPixels px;
-  bool ok = ReadBitmapPixels(bmp, &px);
-  DeleteObject(bmp);
-  if (!ok || px.width <= 0 || px.height <= 0) return {};
-  std::vector<unsigned char> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (!png) return {};
-  png_infop info = png_create_info_struct(png);
-  std::vector<BYTE> row(static_cast<std::size_t>(px.width) * 4);
-  if (!info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, info ? &info : nullptr);
-    return {};
-  }
-  png_set_write_fn(png, &out, &PngWrite, &PngFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(px.width), static_cast<png_uint_32>(px.height), 8,
-               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_compression_level(png, 1);
-  png_write_info(png, info);
-  for (LONG y = 0; y < px.height; ++y) {
-    for (LONG x = 0; x < px.width; ++x) {
-      std::uint32_t v = px.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(px.width) + static_cast<std::size_t>(x)];
-      BYTE* p = row.data() + x * 4;
-      p[0] = static_cast<BYTE>(v >> 16);
-      p[1] = static_cast<BYTE>(v >> 8);
-      p[2] = static_cast<BYTE>(v);
-      p[3] = px.hasAlpha ? static_cast<BYTE>(v >> 24) : 0xFF;
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
-
-// A BMP file is a packed bitmap behind a 14-byte file header.
-std::vector<BYTE> DibFromBmp(const std::vector<unsigned char>& bytes) {
-  if (bytes.size() < 14 + 40 || bytes[0] != 'B' || bytes[1] != 'M') return {};
-  std::vector<BYTE> dib(bytes.begin() + 14, bytes.end());
-  DibLayout layout;
-  return ParsePackedDib(dib.data(), dib.size(), &layout) ? dib : std::vector<BYTE>{};
-}
-
-std::vector<unsigned char> BmpFromDib(const std::vector<BYTE>& dib) {
-  DibLayout layout;
-  if (!ParsePackedDib(dib.data(), dib.size(), &layout)) return {};
-  std::vector<unsigned char> out(14, 0);
-  std::uint32_t size = static_cast<std::uint32_t>(14 + dib.size());
-  std::uint32_t offset = static_cast<std::uint32_t>(14 + layout.bitsOffset);
-  out[0] = 'B';
-  out[1] = 'M';
-  std::memcpy(&out[2], &size, 4);
-  std::memcpy(&out[10], &offset, 4);
-  out.insert(out.end(), dib.begin(), dib.end());
-  return out;
-}
-
 std::vector<BYTE> WithNul(const std::vector<unsigned char>& b) {
   std::vector<BYTE> out(b.begin(), b.end());
   out.push_back(0);
@@ -389,14 +300,10 @@ std::vector<BYTE> WithNul(const std::vector<unsigned char>& b) {
 
 // ---- Another client took the selection ----------------------------------------
 
-struct Incoming {
-  UINT format;
-  std::vector<BYTE> bytes;
-};
-
 // The owner's targets as our formats, each read now (one text, one image).
-std::vector<Incoming> ReadOwner(Time time) {
-  std::vector<Incoming> out;
+Read ReadOwner(Window owner, Time time) {
+  Read out;
+  out.owner = HandleFor(owner);
   std::vector<unsigned char> bytes;
   Atom type = None;
   if (!Fetch(A().targets, time, &bytes, &type) || type != XA_ATOM) return out;
@@ -416,51 +323,92 @@ std::vector<Incoming> ReadOwner(Time time) {
     if (!ok && Clock::now() - before >= std::chrono::milliseconds(kReadTimeoutMs)) gaveUp = true;
     return ok;
   };
+  std::vector<Incoming>& data = out.data;
   // In the order Windows producers list them: the tag first, so that a
   // capture recognises our own data whatever else it holds.
-  if (has(A().tagTarget) && get(A().tagTarget, &bytes)) out.push_back({cs.f.tag, std::vector<BYTE>(bytes.begin(), bytes.end())});
+  if (has(A().tagTarget) && get(A().tagTarget, &bytes)) data.push_back({cs.f.tag, std::vector<BYTE>(bytes.begin(), bytes.end())});
   for (Atom t : {A().utf8String, A().textPlainUtf8, A().string, A().text}) {
     if (!has(t) || !get(t, &bytes)) continue;
     std::string text(bytes.begin(), bytes.end());
     std::wstring wide = t == A().string ? Latin1ToWide(bytes) : Utf8ToWide(StripNuls(text));
-    out.push_back({CF_UNICODETEXT, Utf16Block(wide)});
+    data.push_back({CF_UNICODETEXT, Utf16Block(wide)});
     break;
   }
   if (has(A().textHtml) && get(A().textHtml, &bytes)) {
     std::string h = BuildHtmlFormat(Utf8Of(bytes));
-    out.push_back({cs.f.html, WithNul(std::vector<unsigned char>(h.begin(), h.end()))});
+    data.push_back({cs.f.html, WithNul(std::vector<unsigned char>(h.begin(), h.end()))});
   }
   for (Atom t : {A().textRtf, A().appRtf}) {
     if (has(t) && get(t, &bytes)) {
       std::string r = StripNuls(std::string(bytes.begin(), bytes.end()));
-      out.push_back({cs.f.rtf, WithNul(std::vector<unsigned char>(r.begin(), r.end()))});
+      data.push_back({cs.f.rtf, WithNul(std::vector<unsigned char>(r.begin(), r.end()))});
       break;
     }
   }
   if (has(A().textCsv) && get(A().textCsv, &bytes)) {
     std::string r = StripNuls(std::string(bytes.begin(), bytes.end()));
-    out.push_back({cs.f.csv, WithNul(std::vector<unsigned char>(r.begin(), r.end()))});
+    data.push_back({cs.f.csv, WithNul(std::vector<unsigned char>(r.begin(), r.end()))});
   }
-  std::vector<BYTE> dib;
-  if (has(A().imageBmp) && get(A().imageBmp, &bytes)) dib = DibFromBmp(bytes);
-  if (dib.empty() && has(A().imagePng) && get(A().imagePng, &bytes)) dib = DibFromPng(bytes);
-  if (!dib.empty()) out.push_back({CF_DIB, std::move(dib)});
+  // PNG first: lossless and with its alpha, where a bitmap file has none. It
+  // stays as the client gave it; decoding waits until a bitmap is asked for.
+  if (has(A().imagePng) && get(A().imagePng, &bytes) && IsPng(bytes)) {
+    out.png = std::make_shared<const std::vector<unsigned char>>(std::move(bytes));
+  } else if (has(A().imageBmp) && get(A().imageBmp, &bytes)) {
+    std::vector<BYTE> dib = DibFromBmp(bytes);  // the same pixels behind a shorter header
+    if (!dib.empty()) data.push_back({CF_DIB, std::move(dib)});
+  }
   return out;
 }
 
-void Mirror(Window owner, Time time) {
-  std::vector<Incoming> data = ReadOwner(time);
-  HWND ownerHwnd = HandleFor(owner);
+// Puts one read on the layer's clipboard, which walks the viewer chain.
+void Show(Read r) {
   cs.mirroring = true;
-  if (OpenClipboard(ownerHwnd)) {
+  // An owner that left after it was read leaves its clip without an owner.
+  if (OpenClipboard(IsWindow(r.owner) ? r.owner : nullptr)) {
     EmptyClipboard();
-    for (Incoming& in : data) {
+    for (Incoming& in : r.data) {
       HGLOBAL h = GlobalFromBytes(in.bytes.data(), in.bytes.size());
       if (h && !SetClipboardData(in.format, h)) GlobalFree(h);
+    }
+    if (r.png) {
+      std::shared_ptr<const std::vector<unsigned char>> png = r.png;
+      pd::SetClipboardDataLater(CF_DIB, [png]() -> HANDLE { return DibFromPng(*png); });
+      HGLOBAL h = GlobalFromBytes(png->data(), png->size());
+      if (h && !SetClipboardData(cs.f.png, h)) GlobalFree(h);
     }
     CloseClipboard();  // walks the viewer chain
   }
   cs.mirroring = false;
+  // The next read waits for what the viewers posted for this one: a capture
+  // reads the clipboard when its own message comes, and would otherwise find
+  // a later clip there, or none once a short-lived owner is gone.
+  cs.showing = PostMessageW(cs.viewer, kShowNext, 0, 0) != FALSE;
+}
+
+void ShowNext() {
+  cs.showing = false;
+  if (cs.waiting.empty()) return;
+  Read r = std::move(cs.waiting.front());
+  cs.waiting.pop_front();
+  Show(std::move(r));
+}
+
+// Each owner change that was read reaches the viewers as its own clipboard.
+void Mirror(Window owner, Time time) {
+  Read r = ReadOwner(owner, time);
+  if (!cs.showing) {
+    Show(std::move(r));
+    return;
+  }
+  cs.waiting.push_back(std::move(r));
+  std::size_t bytes = 0;
+  for (const Read& w : cs.waiting) bytes += w.Bytes();
+  while (cs.waiting.size() > 1 && (cs.waiting.size() > kMaxWaiting || bytes > kMaxWaitingBytes)) {
+    // Captures that cannot keep up lose the oldest reads, never the newest.
+    Read old = std::move(cs.waiting.front());
+    cs.waiting.pop_front();
+    bytes -= old.Bytes();
+  }
 }
 
 // ---- We hold the selection ------------------------------------------------------
@@ -699,12 +647,20 @@ bool OwnerIsOurs() {
 LRESULT ViewerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_DRAWCLIPBOARD:
-      if (!cs.mirroring && Connected() && OwnerIsOurs()) TakeSelection();
+      if (!cs.mirroring && Connected() && OwnerIsOurs()) {
+        // Our own write is the newest clip: reads from before it that wait
+        // to be shown would replace it on the clipboard.
+        cs.waiting.clear();
+        TakeSelection();
+      }
       if (cs.nextViewer && IsWindow(cs.nextViewer)) SendMessageW(cs.nextViewer, msg, wParam, lParam);
       return 0;
     case WM_CHANGECBCHAIN:
       if (reinterpret_cast<HWND>(wParam) == cs.nextViewer) cs.nextViewer = reinterpret_cast<HWND>(lParam);
       else if (cs.nextViewer && IsWindow(cs.nextViewer)) SendMessageW(cs.nextViewer, msg, wParam, lParam);
+      return 0;
+    case kShowNext:
+      ShowNext();
       return 0;
     default:
       return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -730,6 +686,7 @@ void InitClipboard() {
   cs.f.rtf = RegisterClipboardFormatW(L"Rich Text Format");
   cs.f.csv = RegisterClipboardFormatW(L"Csv");
   cs.f.tag = RegisterClipboardFormatW(L"Pastiq Tag");
+  cs.f.png = RegisterClipboardFormatW(L"PNG");
   if (C().xfixes) {
     XFixesSelectSelectionInput(Dpy(), C().root, A().clipboard, XFixesSetSelectionOwnerNotifyMask);
   }
@@ -741,6 +698,7 @@ void InitClipboard() {
 
 void ShutdownClipboard() {
   HandOff();
+  cs.waiting.clear();
   if (cs.viewer) {
     ChangeClipboardChain(cs.viewer, cs.nextViewer);
     DestroyWindow(cs.viewer);

@@ -57,7 +57,9 @@ class X11Desktop : public Desktop {
 std::unique_ptr<Desktop> OpenDesktop(std::string* error) {
   std::string why;
   if (!Start(nullptr, &why)) {
-    if (error) *error = "no X display can be reached (" + why + "); start it on an X11 desktop (or XWayland)";
+    if (error)
+      *error = "no X display can be reached (" + why +
+               "); start it in an X11 or XWayland session, or on a virtual X server (xvfb-run)";
     return nullptr;
   }
   return std::make_unique<X11Desktop>();

@@ -45,13 +45,19 @@ void Kick();
 // After X work outside Dispatch: events read into Xlib's queue meanwhile
 // would not make the connection readable, so the loop is woken for them.
 void KickIfQueued();
+// The same after every request of ours (and every sync) made outside
+// Dispatch: a request that waits for its reply reads whatever events came
+// before it into Xlib's queue, and the loop would sleep with a clipboard
+// change unread until some unrelated event.
+void NoteQueuedEvents();
 
 // X errors of our connection are caught, not fatal. Trap scopes count them.
 class Trap {
  public:
   Trap();
   ~Trap();
-  // Syncs and tells whether an error happened inside the scope.
+  // Whether an error happened inside the scope; waits for the server only
+  // when its answer to the last request has not come yet.
   bool Failed();
 
  private:
@@ -71,6 +77,9 @@ HWND HandleFor(Window w);            // enters the window on first use; null for
 Window XOf(HWND hwnd);                // 0 when not an X window we know
 DWORD PidOf(Window w);                // 0 when unknown
 DWORD ThreadForPid(DWORD pid);        // the foreign thread standing for the process
+// The processes of the windows entered lately (as the clipboard's owner, in
+// front, ...), the newest first.
+std::vector<DWORD> RecentWindowProcesses();
 void OnWindowEvent(const XEvent& ev); // structure, property and focus events
 void RefreshActiveWindow();
 void InitWindows();
@@ -90,6 +99,10 @@ void InitKeys();
 void ShutdownKeys();
 void OnKeyEvent(XEvent& ev);
 void OnMappingNotify(XEvent& ev);
+// Grabs the shortcuts while a keyboard hook is installed, and only then: a
+// program that installs no hook (a second instance about to end) takes no
+// keys from anyone.
+void UpdateKeyGrabs();
 // The physical key state (GetAsyncKeyState) as the keyboard holds it now.
 void SyncAsyncKeys();
 // A key message reached another application's window: the one being routed

@@ -73,6 +73,7 @@ struct KeysState {
   unsigned int altMask = Mod1Mask;
   unsigned int superMask = Mod4Mask;
   unsigned int numMask = Mod2Mask;
+  bool grabbing = false;  // while a keyboard hook is installed
   std::vector<Grab> grabs;
   std::vector<std::string> failed;
   std::vector<HookShortcut> shortcuts;
@@ -157,7 +158,8 @@ void UngrabAll() {
 
 void GrabAll(bool report) {
   UngrabAll();
-  if (report) ks.failed.clear();
+  std::vector<std::string> before;
+  if (report) before.swap(ks.failed);
   const unsigned int locks[] = {0u, LockMask, ks.numMask, LockMask | ks.numMask};
   for (const HookShortcut& s : ks.shortcuts) {
     if (s.vk <= 0 || s.vk > 0xFF) continue;  // a shifted key never matches the hook
@@ -176,7 +178,9 @@ void GrabAll(bool report) {
     if (baseFailed) {
       if (report) {
         ks.failed.push_back(NameOf(s));
-        Warn("the shortcut " + NameOf(s) + " could not be grabbed: another client holds it");
+        // Said once: the shortcuts are grabbed again whenever they change.
+        if (std::find(before.begin(), before.end(), NameOf(s)) == before.end())
+          Warn("the shortcut " + NameOf(s) + " could not be grabbed: another client holds it");
       }
       continue;
     }
@@ -196,7 +200,7 @@ void GrabAll(bool report) {
 
 void Regrab() {
   ks.shortcuts = platform::HookShortcuts();
-  GrabAll(true);
+  if (ks.grabbing) GrabAll(true);
   XFlush(C().dpy);
 }
 
@@ -329,7 +333,24 @@ void OnMappingNotify(XEvent& ev) {
   XRefreshKeyboardMapping(&ev.xmapping);
   ReadCodes();
   ReadModifierMasks();
-  GrabAll(false);
+  if (ks.grabbing) GrabAll(false);
+}
+
+void UpdateKeyGrabs() {
+  bool want = pd::AnyHook(WH_KEYBOARD);
+  if (want == ks.grabbing) return;
+  ks.grabbing = want;
+  if (want) {
+    Regrab();
+  } else {
+    EndKeyboardGrab();
+    UngrabAll();
+    ks.failed.clear();
+  }
+  // Grabbed (or given back) before the caller goes on: a key typed right
+  // after the hook is installed must reach it.
+  XSync(C().dpy, False);
+  NoteQueuedEvents();
 }
 
 void KeyReachedWindow(HWND, UINT msg, WPARAM vkParam) {
@@ -394,7 +415,8 @@ void InitKeys() {
   Bool supported = False;
   XkbSetDetectableAutoRepeat(C().dpy, True, &supported);
   ReadModifierMasks();
-  Regrab();
+  ks.shortcuts = platform::HookShortcuts();
+  UpdateKeyGrabs();
   platform::SetHookShortcutsListener([] {
     if (Connected()) Regrab();
   });

@@ -5,9 +5,11 @@
 #include <X11/extensions/XRes.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <sstream>
 #include <thread>
 
@@ -33,6 +35,7 @@ struct WindowsState {
   std::map<HWND, Remote> remotes;
   std::map<Window, std::vector<HWND>> remoteByProcess;
   std::map<DWORD, DWORD> threadOfPid;
+  std::deque<DWORD> recentPids;  // processes of the windows entered lately, newest first
   std::set<Window> native;  // X windows the toolkit named as ours
   std::map<HWND, Window> nativeOf;
   HWND lastActive = nullptr;
@@ -232,8 +235,15 @@ HWND HandleFor(Window w) {
                       viewable, r);
   ws.byX[w] = h;
   ws.xOf[h] = w;
+  if (pid != UnknownPid() && pid != 0) {
+    ws.recentPids.erase(std::remove(ws.recentPids.begin(), ws.recentPids.end(), pid), ws.recentPids.end());
+    ws.recentPids.push_front(pid);
+    if (ws.recentPids.size() > 64) ws.recentPids.pop_back();
+  }
   return h;
 }
+
+std::vector<DWORD> RecentWindowProcesses() { return std::vector<DWORD>(ws.recentPids.begin(), ws.recentPids.end()); }
 
 Window XOf(HWND hwnd) {
   auto it = ws.xOf.find(hwnd);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fstream>
@@ -42,6 +43,7 @@ struct Seen {
   std::wstring text;
   std::string html;
   std::vector<BYTE> dib;
+  std::vector<BYTE> png;
   HWND owner = nullptr;
   std::wstring ownerExe;
 };
@@ -75,6 +77,7 @@ struct Viewer {
   HWND hwnd = nullptr;
   HWND next = nullptr;
   std::vector<Seen> seen;
+  bool readBitmap = true;  // as the manager does when bitmaps are recorded
   static Viewer* current;
 
   static LRESULT Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -124,7 +127,8 @@ struct Viewer {
       std::vector<BYTE> h = BlockOf(d, RegisterClipboardFormatW(L"HTML Format"));
       s.html.assign(h.begin(), h.end());
       while (!s.html.empty() && s.html.back() == 0) s.html.pop_back();
-      s.dib = BlockOf(d, CF_DIB);
+      if (readBitmap) s.dib = BlockOf(d, CF_DIB);
+      s.png = BlockOf(d, RegisterClipboardFormatW(L"PNG"));
       d->Release();
     }
     seen.push_back(std::move(s));
@@ -194,6 +198,13 @@ TEST(X11Start, WithoutADisplayItSaysSo) {
   EXPECT_NE(error.find(":4987"), std::string::npos) << error;
   EXPECT_FALSE(platform::x11::Running());
   EXPECT_EQ(platform::x11::EventFd(), -1);
+
+  const char* display = std::getenv("DISPLAY");
+  std::string saved = display ? display : "";
+  unsetenv("DISPLAY");
+  EXPECT_FALSE(platform::x11::Start(nullptr, &error));
+  if (display) setenv("DISPLAY", saved.c_str(), 1);
+  EXPECT_EQ(error, "DISPLAY is not set");
 }
 
 TEST_F(X11Test, TextFromXclipReachesTheChainWithXclipAsItsSource) {
@@ -257,7 +268,8 @@ TEST_F(X11Test, HtmlOnlyClipBecomesHtmlFormat) {
   EXPECT_EQ(s.html.compare(hs, 6, "<html>"), 0);
 }
 
-std::vector<unsigned char> SmallPng(int w, int h) {
+// An RGBA image as PNG, rows top-down, pixels 0xAARRGGBB.
+std::vector<unsigned char> RgbaPng(int w, int h, const std::vector<std::uint32_t>& argb, bool interlaced) {
   std::vector<unsigned char> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -268,31 +280,128 @@ std::vector<unsigned char> SmallPng(int w, int h) {
         o->insert(o->end(), d, d + n);
       },
       [](png_structp) {});
-  png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, 1);
   png_write_info(png, info);
-  std::vector<unsigned char> row(static_cast<std::size_t>(w) * 3);
+  std::vector<std::vector<unsigned char>> rows(static_cast<std::size_t>(h), std::vector<unsigned char>(static_cast<std::size_t>(w) * 4));
+  std::vector<png_bytep> pointers;
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      row[static_cast<std::size_t>(x) * 3] = y == 0 ? 255 : 0;  // the top row red
-      row[static_cast<std::size_t>(x) * 3 + 1] = 0;
-      row[static_cast<std::size_t>(x) * 3 + 2] = y == 0 ? 0 : 255;
+      std::uint32_t v = argb[argb.size() == 1 ? 0 : static_cast<std::size_t>(y * w + x)];
+      unsigned char* p = rows[static_cast<std::size_t>(y)].data() + x * 4;
+      p[0] = static_cast<unsigned char>(v >> 16);
+      p[1] = static_cast<unsigned char>(v >> 8);
+      p[2] = static_cast<unsigned char>(v);
+      p[3] = static_cast<unsigned char>(v >> 24);
     }
-    png_write_row(png, row.data());
+    pointers.push_back(rows[static_cast<std::size_t>(y)].data());
   }
+  png_write_image(png, pointers.data());
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
   return out;
 }
 
+std::string WriteFile(const std::string& name, const std::vector<unsigned char>& bytes) {
+  std::string file = testing_sandbox::MakeTempDir() + "/" + name;
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+  return file;
+}
+
+// Kilobytes of the process's memory: resident now, and the most resident
+// since the last ResetPeakMemory.
+long StatusKb(const char* key) {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line))
+    if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::strlen(key)));
+  return 0;
+}
+void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+TEST_F(X11Test, AnImageOfferedAsPngAndAsBitmapFileIsTakenFromThePngWithItsAlpha) {
+  Viewer v;
+  v.Join();
+  // 5 x 3, every pixel its own, half of them translucent; interlaced, so
+  // that the rows arrive in passes.
+  std::vector<std::uint32_t> argb;
+  for (std::uint32_t i = 0; i < 15; ++i) argb.push_back(((i % 2) ? 0xFF000000u : 0x40000000u) | (i * 0x110B07u));
+  std::vector<unsigned char> png = RgbaPng(5, 3, argb, true);
+  HBITMAP green = CreateBitmap(5, 3, 1, 32, std::vector<std::uint32_t>(15, 0x0000FF00u).data());
+  std::vector<BYTE> dib = platform::PackedDibFromBitmap(green, 24);
+  DeleteObject(green);
+  std::vector<unsigned char> bmp(14, 0);
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  bmp.insert(bmp.end(), dib.begin(), dib.end());
+  Process& owner = Run({x11test::ClipOwnerPath(), "--offer", "image/bmp=" + WriteFile("green.bmp", bmp),
+                        "image/png=" + WriteFile("translucent.png", png)});
+  ASSERT_TRUE(PumpUntil([&] { return !v.seen.empty(); }, 5000)) << owner.Output();
+  const Seen& s = v.seen.back();
+  // Kept as the client gave it (blocks are rounded up in size).
+  ASSERT_GE(s.png.size(), png.size());
+  EXPECT_TRUE(std::equal(png.begin(), png.end(), s.png.begin()));
+  HBITMAP bm = platform::BitmapFromPackedDib(s.dib.data(), s.dib.size());
+  ASSERT_NE(bm, nullptr);
+  platform::BitmapPixels px;
+  ASSERT_TRUE(platform::ReadBitmapPixels(bm, &px));
+  DeleteObject(bm);
+  EXPECT_TRUE(px.hasAlpha);
+  EXPECT_EQ(px.argb, argb);
+  PumpUntil([&] { return Printed(owner, "SERVED image/png"); }, 2000);
+  EXPECT_FALSE(Printed(owner, "SERVED image/bmp")) << "the bitmap file was not needed";
+}
+
+// A small PNG can stand for a great many pixels: the layer takes the bytes
+// at once, but decodes them only for a bitmap asked for, and not at all
+// beyond its pixel budget.
+TEST_F(X11Test, AnImageIsDecodedOnlyWhenABitmapIsAskedForAndOnlyWithinItsPixelBudget) {
+  Viewer v;
+  v.readBitmap = false;  // bitmaps are not recorded: nothing asks for one
+  v.Join();
+  std::vector<unsigned char> png = RgbaPng(4096, 4096, {0xFF336699u}, false);  // 64 MiB of pixels
+  long before = StatusKb("VmRSS:");
+  ResetPeakMemory();
+  Run({kXclip, "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", WriteFile("big.png", png)});
+  ASSERT_TRUE(PumpUntil([&] { return !v.seen.empty(); }, 5000));
+  EXPECT_GE(v.seen.back().png.size(), png.size());
+  EXPECT_LT(StatusKb("VmHWM:") - before, 24 * 1024) << "decoded before a bitmap was asked for";
+  ASSERT_TRUE(OpenClipboard(v.hwnd));
+  HANDLE dib = GetClipboardData(CF_DIB);
+  ASSERT_NE(dib, nullptr);
+  EXPECT_GE(GlobalSize(dib), 40u + 4u * 4096u * 4096u);
+  const BYTE* p = static_cast<const BYTE*>(GlobalLock(dib));
+  EXPECT_EQ(p[40] | p[41] << 8 | p[42] << 16, 0x336699);
+  GlobalUnlock(dib);
+  CloseClipboard();
+  EXPECT_GT(StatusKb("VmHWM:") - before, 60 * 1024) << "the measure sees a decoded image";
+
+  // 8000 x 8000 pixels in 250 KB: refused from its header, the bytes kept.
+  v.seen.clear();
+  std::string bomb = std::string(PASTIQ_X11_SELECTION_CORPUS) + "/png-8000x8000.png";
+  Run({kXclip, "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", bomb});
+  ASSERT_TRUE(PumpUntil([&] { return !v.seen.empty(); }, 5000));
+  EXPECT_GE(v.seen.back().png.size(), 248899u);
+  before = StatusKb("VmRSS:");
+  ResetPeakMemory();
+  auto start = Clock::now();
+  ASSERT_TRUE(OpenClipboard(v.hwnd));
+  EXPECT_EQ(GetClipboardData(CF_DIB), nullptr);
+  EXPECT_EQ(GetClipboardData(CF_BITMAP), nullptr);
+  CloseClipboard();
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_LT(StatusKb("VmHWM:") - before, 16 * 1024);
+  EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+}
+
 TEST_F(X11Test, PngClipBecomesABitmap) {
   Viewer v;
   v.Join();
-  std::string dir = testing_sandbox::MakeTempDir();
-  std::string file = dir + "/red.png";
-  std::vector<unsigned char> png = SmallPng(7, 5);
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<long>(png.size()));
-  Run({kXclip, "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", file});
+  std::vector<std::uint32_t> argb(35, 0xFF0000FFu);
+  std::fill(argb.begin(), argb.begin() + 7, 0xFFFF0000u);  // the top row red
+  Run({kXclip, "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", WriteFile("red.png", RgbaPng(7, 5, argb, false))});
   ASSERT_TRUE(PumpUntil([&] { return !v.seen.empty(); }, 5000));
   const Seen& s = v.seen.back();
   EXPECT_TRUE(Has(s.formats, CF_DIB));
@@ -305,6 +414,7 @@ TEST_F(X11Test, PngClipBecomesABitmap) {
   EXPECT_EQ(px.height, 5);
   EXPECT_EQ(px.argb[0] & 0xFFFFFF, 0xFF0000u);                          // top row red
   EXPECT_EQ(px.argb[px.argb.size() - 1] & 0xFFFFFF, 0x0000FFu);          // the rest blue
+  EXPECT_FALSE(px.hasAlpha) << "opaque everywhere: no alpha, as a bitmap made without one";
 }
 
 HGLOBAL Block(const void* p, std::size_t n) { return platform::GlobalFromBytes(p, n); }
@@ -517,6 +627,45 @@ TEST_F(X11Test, SynthesisedCtrlVPastesIntoTheClientEvenWithSuperHeld) {
   OleSetClipboard(nullptr);
 }
 
+TEST_F(X11Test, ThePhysicalKeyStateIsReadWhenItIsAskedFor) {
+  Process& down = Run({kXdotool, "keydown", "ctrl"});
+  ASSERT_TRUE(PumpUntil([&] { return !down.running(); }, 4000));
+  EXPECT_NE(GetAsyncKeyState(VK_CONTROL) & 0x8000, 0) << "held";
+  Process& up = Run({kXdotool, "keyup", "ctrl"});
+  ASSERT_TRUE(PumpUntil([&] { return !up.running(); }, 4000));
+  EXPECT_EQ(GetAsyncKeyState(VK_CONTROL) & 0x8000, 0) << "released";
+}
+
+// A walk reads a process's details as it passes it: the processes with
+// windows (the ones looked for) come first, then every other one, once.
+TEST_F(X11Test, AProcessWalkGivesTheProcessesOfWindowsFirstThenAllOthers) {
+  Process& client = StartClient();
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  ASSERT_NE(snap, INVALID_HANDLE_VALUE);
+  PROCESSENTRY32W pe{};
+  pe.dwSize = sizeof pe;
+  std::vector<DWORD> pids;
+  std::wstring clientName;
+  DWORD clientParent = 0;
+  for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+    pids.push_back(pe.th32ProcessID);
+    if (pe.th32ProcessID == static_cast<DWORD>(client.pid())) {
+      clientName = pe.szExeFile;
+      clientParent = pe.th32ParentProcessID;
+    }
+  }
+  CloseHandle(snap);
+  ASSERT_FALSE(pids.empty());
+  EXPECT_EQ(pids.front(), static_cast<DWORD>(client.pid()));
+  EXPECT_EQ(clientName, L"pastiq_x11_test_client");
+  EXPECT_EQ(clientParent, static_cast<DWORD>(getpid()));
+  std::vector<DWORD> sorted = pids;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "a process listed twice";
+  EXPECT_TRUE(std::binary_search(sorted.begin(), sorted.end(), static_cast<DWORD>(getpid())));
+  EXPECT_TRUE(std::binary_search(sorted.begin(), sorted.end(), static_cast<DWORD>(getppid())));
+}
+
 TEST_F(X11Test, SetForegroundWindowActivatesThroughTheWindowManager) {
   StartClient();
   HWND first = GetForegroundWindow();
@@ -550,20 +699,33 @@ TEST_F(X11Test, AnOlderInstancesMainFrameIsFoundByItsClassAndReachedByPosting) {
   EXPECT_TRUE(PumpUntil([&] { return Printed(older, "COMMAND 57665"); }, 5000)) << older.Output();
 }
 
-TEST_F(X11Test, AShortcutAnotherClientHoldsIsNamedInAWarning) {
-  platform::x11::Stop();  // our own grabs go; another client takes Win+V first
-  x11test::KeyHolder other;
-  ASSERT_TRUE(other.GrabSuperV(server_.display()));
-  std::vector<std::string> warnings;
-  platform::x11::SetWarningHandler([&](const std::string& w) { warnings.push_back(w); });
-  std::string error;
-  ASSERT_TRUE(platform::x11::Start(server_.display().c_str(), &error)) << error;
-  platform::x11::SetWarningHandler(nullptr);
-  std::vector<std::string> failed = platform::x11::FailedGrabs();
-  ASSERT_EQ(failed.size(), 1u);
-  EXPECT_EQ(failed[0], "Win+V");
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_NE(warnings[0].find("Win+V"), std::string::npos) << warnings[0];
+TEST_F(X11Test, ShortcutsAreGrabbedOnlyWhileAKeyboardHookIsInstalled) {
+  {
+    // No hook yet (a second instance checks for the first one here): the
+    // keys are nobody's but their owner's.
+    x11test::KeyHolder other;
+    ASSERT_TRUE(other.GrabSuperV(server_.display())) << "grabbed before any hook was installed";
+    std::vector<std::string> warnings;
+    platform::x11::SetWarningHandler([&](const std::string& w) { warnings.push_back(w); });
+    HHOOK hook = SetWindowsHookExA(WH_KEYBOARD, &PassEverything, GetModuleHandleW(nullptr), 0);
+    ASSERT_NE(hook, nullptr);
+    EXPECT_EQ(platform::x11::FailedGrabs(), std::vector<std::string>{"Win+V"});
+    platform::SetHookShortcuts(platform::HookShortcuts());  // grabbed again: not warned again
+    platform::x11::SetWarningHandler(nullptr);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("Win+V"), std::string::npos) << warnings[0];
+    UnhookWindowsHookEx(hook);
+    EXPECT_TRUE(platform::x11::FailedGrabs().empty());
+  }
+  HHOOK hook = SetWindowsHookExA(WH_KEYBOARD, &PassEverything, GetModuleHandleW(nullptr), 0);
+  ASSERT_NE(hook, nullptr);
+  {
+    x11test::KeyHolder other;
+    EXPECT_FALSE(other.GrabSuperV(server_.display())) << "ours while the hook is installed";
+  }
+  UnhookWindowsHookEx(hook);
+  x11test::KeyHolder later;
+  EXPECT_TRUE(later.GrabSuperV(server_.display())) << "given back with the hook";
 }
 
 }  // namespace

@@ -80,18 +80,27 @@ void XServer::Stop() {
   xvfb_.Stop();
 }
 
-bool PumpUntil(const std::function<bool()>& pred, int ms) {
+namespace {
+// The loop: X events, then our queue, then a wait for the connection, at
+// most `tickMs` (-1: until the deadline).
+bool Loop(const std::function<bool()>& pred, int ms, int tickMs) {
   auto until = Clock::now() + std::chrono::milliseconds(ms);
   int fd = platform::x11::EventFd();
   for (;;) {
     platform::x11::Dispatch();
     platform::DrainMessages();
     if (pred()) return true;
-    if (Clock::now() >= until) return false;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) return false;
     epoll_event e;
-    epoll_wait(fd, &e, 1, 10);
+    epoll_wait(fd, &e, 1, tickMs < 0 ? static_cast<int>(left) : tickMs);
   }
 }
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& pred, int ms) { return Loop(pred, ms, 10); }
+
+bool RunUntil(const std::function<bool()>& pred, int ms) { return Loop(pred, ms, -1); }
 
 void Pump(int ms) {
   PumpUntil([] { return false; }, ms);
@@ -198,6 +207,11 @@ std::string TestClientPath() {
 std::string PeerPath() {
   std::string client = TestClientPath();
   return client.substr(0, client.rfind('/') + 1) + "pastiq_x11_peer";
+}
+
+std::string ClipOwnerPath() {
+  std::string client = TestClientPath();
+  return client.substr(0, client.rfind('/') + 1) + "pastiq_x11_clip_owner";
 }
 
 }  // namespace x11test

@@ -66,5 +66,12 @@ bool Settle();
 std::string TestClientPath();
 // Another instance of the program (see x11_peer.cpp).
 std::string PeerPath();
+// A client that writes the clipboard on a schedule (see x11_clip_owner.cpp).
+std::string ClipOwnerPath();
+
+// Runs the layer's loop as the program does, until pred() or ms pass: it
+// sleeps until the connection (or the layer's own wakeup) has work, never on
+// a timer, so that work left unannounced stays undone.
+bool RunUntil(const std::function<bool()>& pred, int ms);
 
 }  // namespace x11test
