@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include <wx/cmdline.h>
 #include <wx/html/helpctrl.h>
@@ -46,6 +47,8 @@ PastiqApp::PastiqApp() {
 }
 
 namespace {
+const char kReceiverFailed[] = "Failed to start clipboard networking receiver (server)!";
+
 // The version file on the update server the build names; empty when it
 // names none (no check then).
 wxString VersionFileUrl() {
@@ -114,8 +117,7 @@ bool PastiqApp::OnInit() {
   if (!wxSocketBase::IsInitialized()) wxSocketBase::Initialize();
   client = std::make_unique<AppClient>(*this);
   server = new net::Server(*config, *history, client.get());
-  if (!server->StartIfEnabled())
-    ShowMessageBox("Failed to start clipboard networking receiver (server)!", "Error", wxOK | wxICON_HAND);
+  if (!server->StartIfEnabled()) ShowMessageBox(kReceiverFailed, "Error", wxOK | wxICON_HAND);
   pq::Mgr::Get().SetClient(client.get());
   // 8. The taskbar icon: not built yet.
   // 9. The main frame, hidden; the menu window, the floating list and the
@@ -232,4 +234,16 @@ void PastiqApp::OnAbout(wxCommandEvent&) { ShowAboutDialog(mainFrame); }
 
 void PastiqApp::OnManual(wxCommandEvent&) { ShowManual(&helpController); }
 
-void PastiqApp::OnOptions(wxCommandEvent&) { ShowOptionsDialog(mainFrame); }
+void PastiqApp::OnOptions(wxCommandEvent&) {
+  // The server follows the receiving switch and the port as the dialog
+  // writes them; one that the new values could not start is told, as at
+  // start-up, rather than left deaf without a word.
+  const auto receiver = [] {
+    return std::make_pair(OptionValue<bool>(OPT_RECEIVE_ENABLED, false), OptionValue<int>(OPT_RECEIVER_PORT, 0));
+  };
+  const auto before = receiver();
+  ShowOptionsDialog(mainFrame);
+  const auto after = receiver();
+  if (server && after != before && after.first && !server->IsListening())
+    ShowMessageBox(kReceiverFailed, "Error", wxOK | wxICON_HAND, mainFrame);
+}

@@ -33,7 +33,11 @@
 #include "logger.h"
 #include "mainframe.h"
 #include "msgbox_recorder.h"
+#include "net/server.h"
+#include "net/socket.h"
+#include "networkoptionpage.h"
 #include "optiondlg.h"
+#include "optionpage_test_util.h"
 #include "options.h"
 #include "platform/clipboard.h"
 #include "platform/sim/clipboard.h"
@@ -287,6 +291,52 @@ TEST(Commands, OptionsAppliesANewShortcutAtOnceAndReportsOneAnotherProgramHolds)
   platform::sim::ReleaseHeldShortcuts();
   DispatchPending();
   for (wxWindow* w : wxTopLevelWindows) EXPECT_FALSE(dynamic_cast<OptionDlg*>(w)) << "left behind";
+}
+
+// The Network page through the Options command: the application's server
+// follows the receiving switch and the port, and a port it cannot listen on
+// is told to the user.
+TEST(Commands, OptionsStartAndStopTheReceiverAndReportAPortItCannotTake) {
+  net::Listener taken;
+  ASSERT_TRUE(taken.Open(net::Endpoint{0, 0}));
+  net::Server& server = *App().GetServer();
+  ASSERT_FALSE(server.IsListening());
+  struct Change {
+    std::string port;
+    bool receive;
+    bool listening;
+    bool reported;
+  } changes[] = {
+      {std::to_string(taken.Port()), true, false, true},
+      {std::to_string(taken.Port()), true, false, false},  // nothing changed: told once
+      {"0", true, true, false},
+      {"0", false, false, false},
+  };
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.port + (c.receive ? " on" : " off"));
+    MessageBoxRecorder messages;
+    bool shown = false;
+    RunSoon([&] {
+      auto* dialog = dynamic_cast<OptionDlg*>(DlgMgr::CurrentDialog());
+      if (!dialog) return;
+      shown = true;
+      NetworkOptionPage& page = PageOf<NetworkOptionPage>(*dialog);
+      page.GetPortText()->SetValue(c.port);
+      page.GetReceiveCheck()->SetValue(c.receive);
+      PressOK(*dialog);
+    });
+    Command(wxID_PREFERENCES);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(server.IsListening(), c.listening);
+    if (c.reported) {
+      ASSERT_EQ(messages.boxes.size(), 1u);
+      EXPECT_EQ(messages.boxes[0].message, "Failed to start clipboard networking receiver (server)!");
+      EXPECT_EQ(messages.boxes[0].style, wxOK | wxICON_HAND);
+    } else {
+      EXPECT_TRUE(messages.boxes.empty());
+    }
+  }
+  SetOption(OPT_RECEIVER_PORT, 45689);
 }
 
 TEST(Commands, ManualMakesTheHelpControllerOnFirstUse) {

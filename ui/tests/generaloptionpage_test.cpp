@@ -29,18 +29,6 @@ const int kPageOptions[] = {OPT_POPUP_SHORTCUT,     OPT_POPUP_SHORTCUT_WIN, OPT_
                             OPT_FLOATING_KEYS_CTRL, OPT_FLOATING_KEYS_ALT,  OPT_FLOATING_KEYS,
                             OPT_CHECK_VERSION,      OPT_AUTO_START,         OPT_ALLOW_DUPLICATES};
 
-// Notes every change of the options it follows, in order.
-struct Watcher : cmn::option<int>::observer {
-  explicit Watcher(cmn::option<int>& store) : store(store) {
-    for (int id : kPageOptions) store.AddObserver(id, this);
-  }
-  ~Watcher() override {
-    for (int id : kPageOptions) store.RemoveObserver(id, this);
-  }
-  void OnOptionChanged(const int& id) override { changed.push_back(id); }
-  cmn::option<int>& store;
-  std::vector<int> changed;
-};
 
 using GeneralPage = OptionPageTest;
 using GeneralPageWithoutOptions = OptionPageTestWithoutOptions;
@@ -150,7 +138,7 @@ TEST_F(GeneralPage, StoresTheKeyInUpperCase) {
 }
 
 TEST_F(GeneralPage, OKWithoutChangesWritesTheSameValuesBack) {
-  Watcher watcher(settings.options());
+  OptionWatcher watcher(settings.options(), kPageOptions);
   std::vector<bool> before;
   for (int id : kPageOptions) before.push_back(OptionValue<bool>(id, false));
   OptionDlg dialog(nullptr);
@@ -163,7 +151,7 @@ TEST_F(GeneralPage, OKWithoutChangesWritesTheSameValuesBack) {
 }
 
 TEST_F(GeneralPageWithoutOptions, WritesExactlyItsOptionsInItsOrder) {
-  Watcher watcher(settings.options());
+  OptionWatcher watcher(settings.options(), kPageOptions);
   OptionDlg dialog(nullptr);
   GeneralOptionPage& page = PageOf<GeneralOptionPage>(dialog);
   EXPECT_EQ(page.GetShortcutKey()->GetValue(), "") << "a missing key";

@@ -105,7 +105,19 @@ void KeyToNextTab(wxBookCtrlBase* book) {
   DispatchPending();
 }
 
-const std::vector<wxString> kTabs = {"General", "Formats"};
+const std::vector<wxString> kTabs = {"General", "Network", "Formats"};
+
+// The tab of the test's own page (registered after the program's pages of
+// its order), and that page.
+int TestTab(const OptionDlg& dialog) {
+  for (std::size_t i = 0; i < dialog.GetBookCtrl()->GetPageCount(); ++i)
+    if (dynamic_cast<TestPage*>(dialog.GetPage(i))) return static_cast<int>(i);
+  return -1;
+}
+TestPage* TestPageOf(const OptionDlg& dialog) {
+  const int tab = TestTab(dialog);
+  return tab < 0 ? nullptr : dynamic_cast<TestPage*>(dialog.GetPage(tab));
+}
 
 GeneralOptionPage* General(const OptionDlg& dialog) { return &PageOf<GeneralOptionPage>(dialog); }
 
@@ -156,7 +168,7 @@ TEST_F(OptionDialog, ARefusalOnALaterPageLeavesEveryOptionAsItWas) {
   OptionDlg dialog(nullptr);
   GeneralOptionPage* general = General(dialog);
   ASSERT_NE(general, nullptr);
-  auto* page = dynamic_cast<TestPage*>(dialog.GetPage(1));
+  auto* page = TestPageOf(dialog);
   ASSERT_NE(page, nullptr);
   int shownAfterRefusal = -1;
   const OkPress press = PressOKOnce(
@@ -169,7 +181,7 @@ TEST_F(OptionDialog, ARefusalOnALaterPageLeavesEveryOptionAsItWas) {
       {{page->field, "test field"}});
   shownAfterRefusal = dialog.GetBookCtrl()->GetSelection();
   ExpectRefused(press, "The test page refuses!", "test field");
-  EXPECT_EQ(shownAfterRefusal, 1) << "the refusing page is shown";
+  EXPECT_EQ(shownAfterRefusal, TestTab(dialog)) << "the refusing page is shown";
   EXPECT_EQ(Options(), before) << "nothing written, the General page's changes included";
 
   // Once it accepts, OK applies every page.
@@ -197,19 +209,21 @@ TEST_F(OptionDialog, LeavingARefusingTabKeepsItWithItsMessageAndFocus) {
     SCOPED_TRACE(byKey ? "by its key" : "by a click");
     OptionDlg dialog(nullptr);
     wxBookCtrlBase* book = dialog.GetBookCtrl();
-    auto* page = dynamic_cast<TestPage*>(dialog.GetPage(1));
+    auto* page = TestPageOf(dialog);
     ASSERT_NE(page, nullptr);
+    const int tab = TestTab(dialog);
+    ASSERT_LT(tab + 1, static_cast<int>(book->GetPageCount())) << "a tab to leave it for";
     MessageBoxRecorder messages;
     int kept = -1, shown = -1;
     wxWindow* focus = nullptr;
     RunModal(dialog, [&] {
       dialog.SetPosition(wxPoint(0, 0));
-      book->SetSelection(1);
+      book->SetSelection(tab);
       g_refuse = true;
       if (byKey) {
         KeyToNextTab(book);
       } else {
-        ASSERT_TRUE(ClickTab(book, 2, [&] { return !messages.boxes.empty(); }));
+        ASSERT_TRUE(ClickTab(book, tab + 1, [&] { return !messages.boxes.empty(); }));
       }
       DispatchPending();
       kept = book->GetSelection();
@@ -217,8 +231,8 @@ TEST_F(OptionDialog, LeavingARefusingTabKeepsItWithItsMessageAndFocus) {
       focus = FocusedWindow();
     });
     g_refuse = false;
-    EXPECT_EQ(kept, 1);
-    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(kept, tab);
+    EXPECT_EQ(shown, tab);
     EXPECT_EQ(focus, page->field);
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(messages.boxes[0].message, "The test page refuses!");
@@ -245,8 +259,8 @@ TEST_F(OptionDialog, AnEnteredTabHasTheFocus) {
   wxWindow* focus = nullptr;
   TestPage* page = nullptr;
   RunModal(dialog, [&] {
-    page = dynamic_cast<TestPage*>(dialog.GetPage(1));
-    dialog.GetBookCtrl()->SetSelection(1);
+    page = TestPageOf(dialog);
+    dialog.GetBookCtrl()->SetSelection(TestTab(dialog));
     focus = FocusedWindow();
   });
   ASSERT_NE(page, nullptr);

@@ -3,7 +3,9 @@
 // default, or not one option), and a page of a dialog found by its class.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <stdexcept>
+#include <vector>
 
 #include <wx/bookctrl.h>
 
@@ -27,3 +29,18 @@ Page& PageOf(const OptionDlg& dialog) {
     if (auto* page = dynamic_cast<Page*>(dialog.GetPage(i))) return *page;
   throw std::logic_error("the dialog has no such page");
 }
+
+// Notes every change of the options it follows, in order.
+struct OptionWatcher : cmn::option<int>::observer {
+  template <class Ids>
+  OptionWatcher(cmn::option<int>& store, const Ids& ids) : store(store), ids(std::begin(ids), std::end(ids)) {
+    for (int id : this->ids) store.AddObserver(id, this);
+  }
+  ~OptionWatcher() override {
+    for (int id : ids) store.RemoveObserver(id, this);
+  }
+  void OnOptionChanged(const int& id) override { changed.push_back(id); }
+  cmn::option<int>& store;
+  const std::vector<int> ids;
+  std::vector<int> changed;
+};
