@@ -160,3 +160,19 @@ xdotool windowactivate --sync "$main"
 xdotool key alt+h m
 manual=$(window "Help: Pastiq Manual")
 shoot manual "$manual"
+
+# The options dialog from the Tools menu, one picture per tab at its default
+# size (a click on each tab: the tabs stand 85 pixels apart at the top), then
+# cancelled.
+xdotool windowactivate --sync "$main"
+xdotool key alt+t o
+options=$(window Options)
+xdotool windowactivate --sync "$options"
+x=50
+for page in general network formats; do
+  click "$options" "$x" 25
+  xdotool mousemove --window "$options" 5 5
+  shoot "options-$page" "$options"
+  x=$((x + 85))
+done
+xdotool key Escape
