@@ -22,8 +22,8 @@ TEST(ProcFs, OurOwnProcessIsListedAndItsDetailsAreReadOnRequest) {
   EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
   EXPECT_NE(std::find(ids.begin(), ids.end(), static_cast<DWORD>(getpid())), ids.end());
 
-  // Field 20 counts a thread while it lives: this one lives until the
-  // details are read (an empty one may have ended already).
+  // Field 20 counts a second thread only while it lives: it waits until
+  // the details are read.
   std::promise<void> readDone;
   std::thread second([done = readDone.get_future()]() mutable { done.wait(); });
   platform::ProcessInfo me;
