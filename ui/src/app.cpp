@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -18,17 +19,20 @@
 #include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
+#include "floatingwindow.h"
 #include "historywindow.h"
 #include "imagestrip.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
 #include "manual.h"
+#include "menuwindow.h"
 #include "msgbox.h"
 #include "net/server.h"
 #include "optiondlg.h"
 #include "options.h"
 #include "pq/history.h"
+#include "popupwindow.h"
 #include "pq/mgr.h"
 #include "sessionend.h"
 #include "startup.h"
@@ -42,8 +46,8 @@ PastiqApp::PastiqApp() {
   Bind(wxEVT_MENU, &PastiqApp::OnAbout, this, wxID_ABOUT);
   Bind(wxEVT_MENU, &PastiqApp::OnManual, this, wxID_HELP_CONTENTS);
   Bind(wxEVT_MENU, &PastiqApp::OnOptions, this, wxID_PREFERENCES);
-  // The floating list's toggle with its check mark (ID_TOGGLE_FLOATING) is
-  // bound with the floating list.
+  Bind(wxEVT_MENU, &PastiqApp::OnToggleFloating, this, ID_TOGGLE_FLOATING);
+  Bind(wxEVT_UPDATE_UI, &PastiqApp::OnUpdateToggleFloating, this, ID_TOGGLE_FLOATING);
 }
 
 namespace {
@@ -121,15 +125,19 @@ bool PastiqApp::OnInit() {
   pq::Mgr::Get().SetClient(client.get());
   // 8. The taskbar icon: not built yet.
   // 9. The main frame, hidden; the menu window, the floating list and the
-  // popup list follow it here once they exist, each given the history.
+  // popup list, each given the history.
   mainFrame = new MainFrame(history);
   SetTopWindow(mainFrame);
+  menuWindow = new MenuWindow(history);
+  floatingWindow = new FloatingWindow(history);
+  popupWindow = new PopupWindow(history);
   // 10. The windows' start-up, the main frame first (it starts the clipboard
-  // manager); the popup list, floating list and menu window restore their
-  // state after it. The manager reaches them and the taskbar icon through
-  // the application's client (AppClient), which sends captures already;
-  // until they exist it takes no key and animates nothing.
+  // manager, whose key notices reach the popup and the floating list through
+  // the application's client).
   mainFrame->Start();
+  popupWindow->RestoreState();
+  floatingWindow->RestoreState();
+  menuWindow->RestoreState();
   // 11. The program icon for the frames; the tray icon comes with the
   // taskbar icon. Until there is one, the main window shows at start, so that
   // the program can be reached at all.
@@ -164,12 +172,23 @@ void PastiqApp::SaveState() {
   // What arrived just before the end has its notice still queued: it is
   // filed before the history is written.
   if (server) server->FileReceived();
-  // 1. The main frame's history tab and rectangle. 2.-4. The popup list, menu window and floating list store their
-  // tabs and sizes here once they exist.
+  // 1. The main frame's history tab and rectangle.
   if (mainFrame && config) {
     mainFrame->GetHistoryWindow()->SaveSelection(OPT_MAIN_FRAME_TAB);
     SetOption(OPT_MAIN_FRAME_RECT, mainFrame->GetRect());
   }
+  // 2. The popup list's tab and size.
+  if (popupWindow && config) {
+    popupWindow->GetHistoryWindow()->SaveSelection(OPT_POPUP_TAB);
+    SetOption(OPT_POPUP_SIZE, popupWindow->GetSize());
+  }
+  // 3. The menu window's.
+  if (menuWindow && config) {
+    menuWindow->GetHistoryWindow()->SaveSelection(OPT_MENU_WINDOW_TAB);
+    SetOption(OPT_MENU_WINDOW_SIZE, menuWindow->GetSize());
+  }
+  // 4.
+  if (floatingWindow && config) floatingWindow->SaveState();
   // 5., 6. The only places the two files are written.
   const ArchiveInfo info(APP_VERSION_CODE, 1);
   if (config) RunSave("the settings", [&] { return config->SaveFile(AppConfig::GetFilePath(), info); });
@@ -200,15 +219,35 @@ int PastiqApp::OnExit() {
   // The display connection closes only once the manager has let go of the
   // clipboard and its hooks; the rest below needs no desktop of others.
   // 5. The main frame's history window stops following the history (its
-  // pushed handlers are popped here once it has them). 6.-8. The same for
-  // the other windows, once they exist.
+  // pushed handlers are popped here once it has them).
   if (mainFrame) mainFrame->GetHistoryWindow()->Unregister();
-  // 9. The menu window, floating list and popup list are destroyed before
-  // the main frame.
-  if (mainFrame) {
-    mainFrame->Destroy();
-    mainFrame = nullptr;
+  // 6. The popup list: its history window, then its paste timer.
+  if (popupWindow) {
+    popupWindow->GetHistoryWindow()->Unregister();
+    popupWindow->DeletePasteTimer();
   }
+  // 7. The menu window: its history window, and the hook library forgets
+  // it. (Its tab menu and record commands are popped here once they are
+  // pushed.)
+  if (menuWindow) {
+    menuWindow->GetHistoryWindow()->Unregister();
+    menuWindow->ForgetInHookLibrary();
+  }
+  // 8. The floating list: its history window and its option. (Its tab menu
+  // and record commands are popped here once they are pushed.)
+  if (floatingWindow) {
+    floatingWindow->GetHistoryWindow()->Unregister();
+    floatingWindow->Unregister();
+  }
+  // 9. The menu window, the floating list, the popup list, the main frame.
+  for (wxTopLevelWindow* window : std::initializer_list<wxTopLevelWindow*>{menuWindow, floatingWindow, popupWindow,
+                                                                            mainFrame}) {
+    if (window) window->Destroy();
+  }
+  menuWindow = nullptr;
+  floatingWindow = nullptr;
+  popupWindow = nullptr;
+  mainFrame = nullptr;
   // 10.
   if (server && server->IsListening()) server->Stop();
   // 11. The version checker went with step 2.
@@ -249,4 +288,17 @@ void PastiqApp::OnOptions(wxCommandEvent&) {
   const auto after = receiver();
   if (server && after != before && after.first && !server->IsListening())
     ShowMessageBox(kReceiverFailed, "Error", wxOK | wxICON_HAND, mainFrame);
+}
+
+void PastiqApp::OnToggleFloating(wxCommandEvent&) {
+  if (!floatingWindow) return;
+  if (floatingWindow->IsShown()) {
+    floatingWindow->Show(false);
+  } else {
+    floatingWindow->ShowNoActivate();
+  }
+}
+
+void PastiqApp::OnUpdateToggleFloating(wxUpdateUIEvent& event) {
+  event.Check(floatingWindow && floatingWindow->IsShown());
 }
