@@ -537,6 +537,30 @@ TEST_F(X11Test, SuperVReachesTheHookAndNotTheFocusedWindow) {
   UnhookWindowsHookEx(hook);
 }
 
+// Keys handled after their modifiers were let go: Escape typed with Super
+// held and Super released at once, both read only later (a busy program),
+// still reach the hooks as Super+Escape, then Super's release.
+TEST_F(X11Test, AKeyReachesTheHooksWithTheModifiersItWasTypedWithNotThoseHeldWhenItIsRead) {
+  StartClient();
+  hookKeys.clear();
+  HHOOK hook = SetWindowsHookExA(WH_KEYBOARD, &SwallowWinV, GetModuleHandleW(nullptr), 0);
+  ASSERT_NE(hook, nullptr);
+  Process& engage = Run({kXdotool, "keydown", "super", "key", "v"});
+  ASSERT_TRUE(PumpUntil([&] { return !engage.running() && !hookKeys.empty() && hookKeys.back().first == 'V'; }, 4000));
+  Process& burst = Run({kXdotool, "key", "Escape", "keyup", "super"});
+  ASSERT_EQ(burst.Wait(4000), 0);  // all typed before we read any of it
+  ASSERT_TRUE(PumpUntil([&] { return hookKeys.back().first == VK_LWIN; }, 4000));
+  std::vector<std::pair<int, bool>> escapes;
+  for (const auto& k : hookKeys)
+    if (k.first == VK_ESCAPE) escapes.push_back(k);
+  ASSERT_EQ(escapes.size(), 2u) << "its press and its release";
+  EXPECT_TRUE(escapes[0].second) << "Escape was seen without Super";
+  EXPECT_TRUE(escapes[1].second);
+  EXPECT_FALSE(hookKeys.back().second) << "Super's release leaves it up";
+  EXPECT_EQ(GetAsyncKeyState(VK_LWIN) & 0x8000, 0) << "the keyboard's own state is now's";
+  UnhookWindowsHookEx(hook);
+}
+
 LRESULT PassEverything(int code, WPARAM vk, LPARAM flags) {
   bool win = (GetKeyState(VK_LWIN) & 0x8000) || (GetKeyState(VK_RWIN) & 0x8000);
   hookKeys.push_back({static_cast<int>(vk), win});
