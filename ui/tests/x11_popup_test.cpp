@@ -13,6 +13,7 @@
 
 #include "child_process.h"
 #include "sandbox.h"
+#include "x11_our_window.h"
 #include "xserver.h"
 
 namespace fs = std::filesystem;
@@ -39,33 +40,15 @@ Screen Look(const std::string& display, const std::string& cls) {
   Screen out;
   Display* dpy = XOpenDisplay(display.c_str());
   if (!dpy) return out;
-  const Atom classAtom = XInternAtom(dpy, "_PASTIQ_CLASS", False);
-  std::function<void(Window)> walk = [&](Window w) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(dpy, w, classAtom, 0, 64, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-      const bool match = format == 8 && std::string(reinterpret_cast<char*>(data), count) == cls;
-      XFree(data);
-      XWindowAttributes attributes;
-      if (match && XGetWindowAttributes(dpy, w, &attributes) && attributes.map_state == IsViewable) {
-        out.popupViewable = true;
-        Window child = 0;
-        XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), 0, 0, &out.x, &out.y, &child);
-        out.width = attributes.width;
-        out.height = attributes.height;
-      }
-    }
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned n = 0;
-    if (!XQueryTree(dpy, w, &root, &parent, &children, &n)) return;
-    for (unsigned i = 0; i < n; ++i) walk(children[i]);
-    if (children) XFree(children);
-  };
-  walk(DefaultRootWindow(dpy));
+  if (const Window w = x11test::FindOurWindow(dpy, cls)) {
+    out.popupViewable = true;
+    XWindowAttributes attributes;
+    Window child = 0;
+    XGetWindowAttributes(dpy, w, &attributes);
+    XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), 0, 0, &out.x, &out.y, &child);
+    out.width = attributes.width;
+    out.height = attributes.height;
+  }
   int revert = 0;
   XGetInputFocus(dpy, &out.focus, &revert);
   XCloseDisplay(dpy);
