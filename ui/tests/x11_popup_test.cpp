@@ -40,15 +40,12 @@ Screen Look(const std::string& display, const std::string& cls) {
   Screen out;
   Display* dpy = XOpenDisplay(display.c_str());
   if (!dpy) return out;
-  if (const Window w = x11test::FindOurWindow(dpy, cls)) {
-    out.popupViewable = true;
-    XWindowAttributes attributes;
-    Window child = 0;
-    XGetWindowAttributes(dpy, w, &attributes);
-    XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), 0, 0, &out.x, &out.y, &child);
-    out.width = attributes.width;
-    out.height = attributes.height;
-  }
+  const x11test::OurWindow found = x11test::FindOurWindow(dpy, cls);
+  out.popupViewable = found.window != 0;
+  out.x = found.x;
+  out.y = found.y;
+  out.width = found.width;
+  out.height = found.height;
   int revert = 0;
   XGetInputFocus(dpy, &out.focus, &revert);
   XCloseDisplay(dpy);
