@@ -199,8 +199,9 @@ class Session {
 };
 
 void Report(benchmark::State& state, std::vector<double> ms, const char* what) {
-  std::sort(ms.begin(), ms.end());
   if (ms.empty()) return;
+  state.counters[std::string(what) + "_first_ms"] = ms.front();
+  std::sort(ms.begin(), ms.end());
   state.counters[std::string(what) + "_median_ms"] = ms[ms.size() / 2];
   state.counters[std::string(what) + "_worst_ms"] = ms.back();
   state.counters[std::string(what) + "_p90_ms"] = ms[ms.size() * 9 / 10];
