@@ -13,6 +13,7 @@
 
 #include "child_process.h"
 #include "sandbox.h"
+#include "x11_our_window.h"
 #include "xserver.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +30,7 @@ const std::string kXdotool = "/usr/bin/xdotool";
 // What the display shows of one of our windows and where the keyboard is.
 struct Screen {
   bool popupViewable = false;
+  int x = 0, y = 0, width = 0, height = 0;  // where it is on the screen while viewable
   Window focus = 0;
 };
 
@@ -38,35 +40,14 @@ Screen Look(const std::string& display, const std::string& cls) {
   Screen out;
   Display* dpy = XOpenDisplay(display.c_str());
   if (!dpy) return out;
-  const Atom classAtom = XInternAtom(dpy, "_PASTIQ_CLASS", False);
-  // A window destroyed while the tree is walked answers BadWindow; Xlib's
-  // default handler would end the test process for it.
-  XErrorHandler old = XSetErrorHandler([](Display*, XErrorEvent*) -> int { return 0; });
-  std::function<void(Window)> walk = [&](Window w) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(dpy, w, classAtom, 0, 64, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-      const bool match = format == 8 && std::string(reinterpret_cast<char*>(data), count) == cls;
-      XFree(data);
-      XWindowAttributes attributes;
-      if (match && XGetWindowAttributes(dpy, w, &attributes) && attributes.map_state == IsViewable)
-        out.popupViewable = true;
-    }
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned n = 0;
-    if (!XQueryTree(dpy, w, &root, &parent, &children, &n)) return;
-    for (unsigned i = 0; i < n; ++i) walk(children[i]);
-    if (children) XFree(children);
-  };
-  walk(DefaultRootWindow(dpy));
+  const x11test::OurWindow found = x11test::FindOurWindow(dpy, cls);
+  out.popupViewable = found.window != 0;
+  out.x = found.x;
+  out.y = found.y;
+  out.width = found.width;
+  out.height = found.height;
   int revert = 0;
   XGetInputFocus(dpy, &out.focus, &revert);
-  XSync(dpy, False);
-  XSetErrorHandler(old);
   XCloseDisplay(dpy);
   return out;
 }
@@ -143,6 +124,64 @@ TEST_F(PopupOnX11, SuperVThenDownPastesTheSecondRecordAndEscapePastesNothing) {
   int pastes = 0;
   for (const std::string& l : field.Lines()) pastes += l.rfind("PASTE", 0) == 0;
   EXPECT_EQ(pastes, 1) << field.Output();
+  program.Stop();
+}
+
+// The menu window (as the tray icon's click opens it) closes on a click
+// anywhere outside it: on the bare desktop, on another application's window
+// that takes no focus from it; a click inside it keeps it open.
+TEST_F(PopupOnX11, TheMenuWindowClosesOnAClickOutsideItAndStaysOnAClickInside) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  const std::string& display = server.display();
+  ChildProcess::Options options;
+  options.display = display;
+  ChildProcess program({PASTIQ_UNATTENDED}, options.KeepInput());
+  ASSERT_TRUE(WaitUntil([&] { return CatchesSignal(program.pid(), SIGTERM) || !program.running(); }, 20s) &&
+              program.running())
+      << program.Output();
+  x11test::Process field = x11test::Process::Run({x11test::TestClientPath(), "field"}, display);
+  const unsigned long fieldX = x11test::WaitReady(field, 15000);
+  ASSERT_NE(fieldX, 0u) << field.Output();
+  const Screen fieldAt = [&] {
+    Screen s;
+    Display* dpy = XOpenDisplay(display.c_str());
+    XWindowAttributes attributes;
+    Window child = 0;
+    if (dpy && XGetWindowAttributes(dpy, fieldX, &attributes)) {
+      XTranslateCoordinates(dpy, fieldX, DefaultRootWindow(dpy), 0, 0, &s.x, &s.y, &child);
+      s.width = attributes.width;
+      s.height = attributes.height;
+    }
+    if (dpy) XCloseDisplay(dpy);
+    return s;
+  }();
+  ASSERT_GT(fieldAt.width, 0);
+
+  auto open = [&] {
+    program.WriteInput("menu 900 700\n");
+    return WaitUntil([&] { return Look(display, "PastiqMenuWindow").popupViewable; }, 10s);
+  };
+  auto click = [&](int x, int y) {
+    RunClient({kXdotool, "mousemove", std::to_string(x), std::to_string(y), "click", "1"}, display);
+  };
+  auto closes = [&] { return WaitUntil([&] { return !Look(display, "PastiqMenuWindow").popupViewable; }, 10s); };
+
+  ASSERT_TRUE(open()) << program.Output();
+  click(5, 1019);  // the bare desktop, far from both windows
+  EXPECT_TRUE(closes()) << "a click on the desktop left it open";
+
+  ASSERT_TRUE(open());
+  click(fieldAt.x + fieldAt.width / 2, fieldAt.y + fieldAt.height / 2);
+  EXPECT_TRUE(closes()) << "a click on another application's window left it open";
+  EXPECT_TRUE(WaitUntil([&] { return Printed(field, "CLICK 1"); }, 10s)) << "the click was taken from the client";
+
+  ASSERT_TRUE(open());
+  const Screen menu = Look(display, "PastiqMenuWindow");
+  click(menu.x + menu.width / 2, menu.y + menu.height - 10);  // the empty list
+  // The program reads our connection's events in order: once it has read
+  // this clip, it has seen the click before it.
+  ASSERT_TRUE(Copy("after the click"));
+  EXPECT_TRUE(Look(display, "PastiqMenuWindow").popupViewable) << "a click inside closed it";
   program.Stop();
 }
 

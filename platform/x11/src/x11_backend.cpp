@@ -214,8 +214,12 @@ class X11Backend final : public Backend {
   }
 
   void HooksChanged() override {
-    if (OnGuiThread()) UpdateKeyGrabs();
-    else Kick();  // Dispatch brings the grabs up to date
+    if (OnGuiThread()) {
+      UpdateKeyGrabs();
+      UpdateMouseWatch();
+    } else {
+      Kick();  // Dispatch brings the grabs and the mouse watch up to date
+    }
   }
 
   void ThreadHasWork(DWORD tid, bool input) override {
@@ -366,6 +370,9 @@ void HandleEvent(XEvent& ev) {
     case MappingNotify:
       OnMappingNotify(ev);
       return;
+    case GenericEvent:
+      if (OnMouseEvent(ev)) return;
+      break;
     case PropertyNotify:
       conn.lastTime = ev.xproperty.time;
       break;
@@ -442,6 +449,7 @@ bool Start(const char* displayName, std::string* error) {
   StartBackend(std::make_unique<X11Backend>());
   InitWindows();
   InitKeys();
+  InitMouse();
   InitClipboard();
   XFlush(dpy);
   Kick();  // the first Dispatch publishes our windows and reads the focus
@@ -452,6 +460,7 @@ void Stop() {
   if (!conn.dpy) return;
   ShutdownClipboard();
   ShutdownKeys();
+  ShutdownMouse();
   ShutdownWindows();
   XDestroyWindow(conn.dpy, conn.own);
   XCloseDisplay(conn.dpy);
@@ -483,6 +492,7 @@ int Dispatch() {
   }
   n += RunAllForeign();
   UpdateKeyGrabs();
+  UpdateMouseWatch();
   PublishOwnWindows();
   XFlush(conn.dpy);
   dispatching = false;

@@ -90,6 +90,9 @@ void PublishOwnWindows();
 void OnPastiqMessage(const XClientMessageEvent& ev);
 void ForgetWindow(Window w);
 HWND DesktopWindow();
+// The window under the pointer (one of ours, another client's top-level
+// window, else the desktop) and the pointer's position.
+HWND WindowAtPointer(POINT* pt);
 DWORD UnknownPid();
 void Warn(const std::string& text);
 LRESULT ForeignProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -108,6 +111,13 @@ void SyncAsyncKeys();
 // A key message reached another application's window: the one being routed
 // from the keyboard goes on to it; any other one is typed there with XTest.
 void KeyReachedWindow(HWND hwnd, UINT msg, WPARAM vk);
+
+// Mouse (x11_mouse.cpp): button presses anywhere go to the mouse hooks
+// while one is installed, and only then.
+void InitMouse();
+void ShutdownMouse();
+void UpdateMouseWatch();
+bool OnMouseEvent(XEvent& ev);  // true when taken
 
 // Clipboard (x11_clipboard.cpp).
 void InitClipboard();

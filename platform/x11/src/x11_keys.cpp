@@ -206,22 +206,46 @@ void Regrab() {
 
 bool Down(const char* keys, KeyCode code) { return code && (keys[code / 8] & (1 << (code % 8))); }
 
-// The foreground thread's key state takes the modifiers as the keyboard
-// holds them now (the hooks read them with GetKeyState); `except` is the
-// key being delivered, which changes as it is read.
-void SyncModifiers(DWORD tid, KeyCode except) {
+// The foreground thread's key state takes the modifiers the key was typed
+// with (the hooks read them with GetKeyState): the event's own state, since
+// by the time a key is handled its modifiers may have been released (Escape
+// then Super let go at once must still be Super+Escape). The sides come from
+// the keyboard as it holds them now, else from what the thread had. Without
+// an event's state, the keyboard's alone. The physical state
+// (GetAsyncKeyState) is always the keyboard's now. `except` is the key being
+// delivered, which changes as it is read.
+void SyncModifiers(DWORD tid, KeyCode except, const unsigned int* state) {
   char keys[32] = {};
   XQueryKeymap(C().dpy, keys);
-  const int vks[] = {VK_LSHIFT, VK_RSHIFT, VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU, VK_LWIN, VK_RWIN};
+  struct Pair {
+    int left, right;
+    unsigned int mask;
+  };
+  const Pair pairs[] = {{VK_LSHIFT, VK_RSHIFT, ShiftMask},
+                        {VK_LCONTROL, VK_RCONTROL, ControlMask},
+                        {VK_LMENU, VK_RMENU, ks.altMask},
+                        {VK_LWIN, VK_RWIN, ks.superMask}};
   pd::Desktop& d = pd::D();
   pd::Lock g(d.mu);
   pd::ThreadRec* t = pd::FindThread(tid);
-  for (int vk : vks) {
-    KeyCode code = CodeOf(vk);
-    if (!code || code == except) continue;
-    bool down = Down(keys, code);
-    if (t && ((t->keys[vk] & 0x80) != 0) != down) pd::ApplyKey(t->keys, vk, !down);
-    if (((d.async[vk] & 0x80) != 0) != down) pd::ApplyKey(d.async, vk, !down);
+  auto set = [](BYTE* table, int vk, bool down) {
+    if (((table[vk] & 0x80) != 0) != down) pd::ApplyKey(table, vk, !down);
+  };
+  for (const Pair& p : pairs) {
+    const KeyCode left = CodeOf(p.left), right = CodeOf(p.right);
+    const bool nowLeft = Down(keys, left), nowRight = Down(keys, right);
+    bool wantLeft = nowLeft, wantRight = nowRight;
+    if (state && !(*state & p.mask)) {
+      wantLeft = wantRight = false;
+    } else if (state && !nowLeft && !nowRight) {
+      // Held when typed, let go since: the side the thread had, else left.
+      wantRight = t && (t->keys[p.right] & 0x80) != 0;
+      wantLeft = !wantRight;
+    }
+    if (t && left && left != except) set(t->keys, p.left, wantLeft);
+    if (t && right && right != except) set(t->keys, p.right, wantRight);
+    if (left && left != except) set(d.async, p.left, nowLeft);
+    if (right && right != except) set(d.async, p.right, nowRight);
   }
 }
 
@@ -244,10 +268,10 @@ DWORD ForegroundThread() {
 }
 
 // Delivers one key to the hooks; true when it was passed on to the window.
-bool Route(int vk, bool up, KeyCode code) {
+bool Route(int vk, bool up, KeyCode code, const unsigned int* state = nullptr) {
   DWORD tid = ForegroundThread();
   if (!tid) return true;
-  SyncModifiers(tid, code);
+  SyncModifiers(tid, code, state);
   bool foreign = false;
   {
     pd::Desktop& d = pd::D();
@@ -302,7 +326,7 @@ void OnKeyEvent(XEvent& ev) {
   if (!ks.keyboardGrabbed) {
     // A passive grab: a press froze the keyboard until we decide.
     const HookShortcut* match = up ? nullptr : Matching(code, ev.xkey.state);
-    bool passed = vk ? Route(vk, up, code) : true;
+    bool passed = vk ? Route(vk, up, code, &ev.xkey.state) : true;
     if (!up) XAllowEvents(C().dpy, passed ? ReplayKeyboard : AsyncKeyboard, ev.xkey.time);
     if (!up && !passed && match && match->engages) {
       int r = XGrabKeyboard(C().dpy, C().root, False, GrabModeAsync, GrabModeAsync, ev.xkey.time);
@@ -319,7 +343,7 @@ void OnKeyEvent(XEvent& ev) {
     return;
   }
   // The keyboard is ours while the popup shortcut is engaged.
-  bool passed = vk ? Route(vk, up, code) : true;
+  bool passed = vk ? Route(vk, up, code, &ev.xkey.state) : true;
   if (passed && (!up || ks.forwarded.count(code))) {
     ForwardToFocus(ev);
     if (up) ks.forwarded.erase(code);

@@ -294,6 +294,31 @@ HWND DesktopWindow() {
   return ws.desktop;
 }
 
+HWND WindowAtPointer(POINT* pt) {
+  // Down from the root to the deepest window under the pointer.
+  std::vector<Window> chain;
+  Window cur = C().root;
+  Trap trap;
+  for (int depth = 0; depth < 64; ++depth) {
+    Window rootRet = 0, child = 0;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    if (!XQueryPointer(C().dpy, cur, &rootRet, &child, &rx, &ry, &wx, &wy, &mask)) break;
+    if (depth == 0) *pt = POINT{rx, ry};
+    if (!child) break;
+    chain.push_back(child);
+    cur = child;
+  }
+  trap.Failed();
+  for (auto w = chain.rbegin(); w != chain.rend(); ++w) {
+    if (!ws.native.count(*w)) continue;
+    for (const auto& [hwnd, x] : ws.nativeOf)
+      if (x == *w) return hwnd;
+  }
+  HWND h = chain.empty() ? nullptr : HandleFor(ClientOf(chain.back()));
+  return h ? h : DesktopWindow();
+}
+
 void OnWindowEvent(const XEvent& ev) {
   switch (ev.type) {
     case DestroyNotify:
@@ -440,6 +465,12 @@ LRESULT ForeignProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS:
     case WM_SHOWWINDOW:
     case WM_WINDOWPOSCHANGED:
+    case WM_LBUTTONDOWN:  // the client had the click itself
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
       return 0;
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:

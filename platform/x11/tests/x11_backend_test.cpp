@@ -1,6 +1,7 @@
 // The X11 backend against a private Xvfb with openbox and real clients:
 // xclip, xdotool and the small test client.
 #include <gtest/gtest.h>
+#include <X11/Xlib.h>
 #include <png.h>
 #include <unistd.h>
 
@@ -536,6 +537,30 @@ TEST_F(X11Test, SuperVReachesTheHookAndNotTheFocusedWindow) {
   UnhookWindowsHookEx(hook);
 }
 
+// Keys handled after their modifiers were let go: Escape typed with Super
+// held and Super released at once, both read only later (a busy program),
+// still reach the hooks as Super+Escape, then Super's release.
+TEST_F(X11Test, AKeyReachesTheHooksWithTheModifiersItWasTypedWithNotThoseHeldWhenItIsRead) {
+  StartClient();
+  hookKeys.clear();
+  HHOOK hook = SetWindowsHookExA(WH_KEYBOARD, &SwallowWinV, GetModuleHandleW(nullptr), 0);
+  ASSERT_NE(hook, nullptr);
+  Process& engage = Run({kXdotool, "keydown", "super", "key", "v"});
+  ASSERT_TRUE(PumpUntil([&] { return !engage.running() && !hookKeys.empty() && hookKeys.back().first == 'V'; }, 4000));
+  Process& burst = Run({kXdotool, "key", "Escape", "keyup", "super"});
+  ASSERT_EQ(burst.Wait(4000), 0);  // all typed before we read any of it
+  ASSERT_TRUE(PumpUntil([&] { return hookKeys.back().first == VK_LWIN; }, 4000));
+  std::vector<std::pair<int, bool>> escapes;
+  for (const auto& k : hookKeys)
+    if (k.first == VK_ESCAPE) escapes.push_back(k);
+  ASSERT_EQ(escapes.size(), 2u) << "its press and its release";
+  EXPECT_TRUE(escapes[0].second) << "Escape was seen without Super";
+  EXPECT_TRUE(escapes[1].second);
+  EXPECT_FALSE(hookKeys.back().second) << "Super's release leaves it up";
+  EXPECT_EQ(GetAsyncKeyState(VK_LWIN) & 0x8000, 0) << "the keyboard's own state is now's";
+  UnhookWindowsHookEx(hook);
+}
+
 LRESULT PassEverything(int code, WPARAM vk, LPARAM flags) {
   bool win = (GetKeyState(VK_LWIN) & 0x8000) || (GetKeyState(VK_RWIN) & 0x8000);
   hookKeys.push_back({static_cast<int>(vk), win});
@@ -726,6 +751,93 @@ TEST_F(X11Test, ShortcutsAreGrabbedOnlyWhileAKeyboardHookIsInstalled) {
   UnhookWindowsHookEx(hook);
   x11test::KeyHolder later;
   EXPECT_TRUE(later.GrabSuperV(server_.display())) << "given back with the hook";
+}
+
+// What the mouse hooks saw: each button message with its window and point.
+struct MouseNotice {
+  WPARAM msg;
+  HWND hwnd;
+  POINT pt;
+};
+std::vector<MouseNotice> mouseNotices;
+
+LRESULT RecordMouse(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
+  if (code == HC_ACTION && info) mouseNotices.push_back({wParam, info->hwnd, info->pt});
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(X11Test, ButtonPressesAnywhereReachTheMouseHooksWhileTheClickedClientStillGetsThem) {
+  Process& client = StartClient();
+  const unsigned long clientX = x11test::WaitReady(client, 5000);
+  ASSERT_NE(clientX, 0u);
+  const HWND clientWindow = platform::x11::WindowFor(clientX);
+  Display* dpy = XOpenDisplay(server_.display().c_str());
+  ASSERT_NE(dpy, nullptr);
+  const HWND desktop = platform::x11::WindowFor(DefaultRootWindow(dpy));
+  // One of our own windows, as the toolkit names it to the layer.
+  XSetWindowAttributes attrs{};
+  attrs.override_redirect = True;
+  const Window ownX = XCreateWindow(dpy, DefaultRootWindow(dpy), 400, 300, 150, 100, 0, CopyFromParent, InputOutput,
+                                    CopyFromParent, CWOverrideRedirect, &attrs);
+  XMapRaised(dpy, ownX);
+  XSync(dpy, False);
+  const HWND own = platform::CreateToolkitWindow(L"TestMenu", L"menu", nullptr, nullptr);
+  platform::x11::SetNativeWindow(own, ownX);
+
+  mouseNotices.clear();
+  HHOOK hook = SetWindowsHookExA(WH_MOUSE, &RecordMouse, GetModuleHandleW(nullptr), 0);
+  ASSERT_NE(hook, nullptr);
+  struct Case {
+    int x, y;
+    const char* button;
+    UINT msg;
+    HWND expected;
+  };
+  // The window manager places the client where it likes; the desktop is
+  // clicked in a corner that neither window covers.
+  RECT cr{0, 0, 0, 0};
+  ASSERT_TRUE(GetWindowRect(clientWindow, &cr));
+  const POINT inClient{(cr.left + cr.right) / 2, (cr.top + cr.bottom) / 2};
+  POINT bare{1270, 1014};
+  if (bare.x < cr.right && bare.y < cr.bottom) bare = POINT{1270, 10};
+  const Case cases[] = {
+      {inClient.x, inClient.y, "1", WM_LBUTTONDOWN, clientWindow},  // another client's window
+      {bare.x, bare.y, "3", WM_RBUTTONDOWN, desktop},                // the bare desktop
+      {450, 350, "1", WM_LBUTTONDOWN, own},                          // ours
+      {bare.x, bare.y, "4", 0, nullptr},                             // the wheel: no button message
+      {bare.x, bare.y, "2", WM_MBUTTONDOWN, desktop},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + " button " + c.button);
+    const std::size_t before = mouseNotices.size();
+    Process& click = Run({kXdotool, "mousemove", std::to_string(c.x), std::to_string(c.y), "click", c.button});
+    ASSERT_TRUE(PumpUntil([&] { return !click.running(); }, 4000));
+    if (!c.msg) continue;  // the next press shows that this one went by unseen
+    ASSERT_TRUE(PumpUntil([&] { return mouseNotices.size() >= before + 2; }, 4000));
+    ASSERT_EQ(mouseNotices.size(), before + 2) << "a press and a release, and nothing from the wheel";
+    EXPECT_EQ(mouseNotices[before].msg, c.msg);
+    EXPECT_EQ(mouseNotices[before + 1].msg, c.msg + 1);
+    EXPECT_EQ(mouseNotices[before].hwnd, c.expected);
+    EXPECT_EQ(mouseNotices[before].pt.x, c.x);
+    EXPECT_EQ(mouseNotices[before].pt.y, c.y);
+  }
+  // Nothing grabbed the pointer: the client clicked had its click.
+  EXPECT_TRUE(PumpUntil([&] { return Printed(client, "CLICK 1"); }, 2000)) << client.Output();
+
+  // Without a mouse hook nothing is watched; with a new one, again.
+  UnhookWindowsHookEx(hook);
+  Process& unseen = Run({kXdotool, "mousemove", "700", "700", "click", "1"});
+  ASSERT_TRUE(PumpUntil([&] { return !unseen.running(); }, 4000));
+  hook = SetWindowsHookExA(WH_MOUSE, &RecordMouse, GetModuleHandleW(nullptr), 0);
+  const std::size_t before = mouseNotices.size();
+  Run({kXdotool, "mousemove", "710", "510", "click", "1"});
+  ASSERT_TRUE(PumpUntil([&] { return mouseNotices.size() >= before + 2; }, 4000));
+  EXPECT_EQ(mouseNotices[before].pt.x, 710) << "the click made without a hook came through late";
+  UnhookWindowsHookEx(hook);
+  DestroyWindow(own);
+  XDestroyWindow(dpy, ownX);
+  XCloseDisplay(dpy);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // A small X client for the tests: a window that stands for a text field of
 // another application. It reports on its standard output, one line each:
 // "READY <window>", "FOCUS", "KEY <keysym> <modifiers>" for every key it
-// receives, and "PASTE <text>" when Ctrl+V (without Super) makes it paste
-// the CLIPBOARD's text, as a real text field does.
+// receives, "CLICK <button>" for every mouse button pressed on it, and
+// "PASTE <text>" when Ctrl+V (without Super) makes it paste the CLIPBOARD's
+// text, as a real text field does.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
   long pid = getpid();
   XChangeProperty(dpy, w, XInternAtom(dpy, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(&pid), 1);
-  XSelectInput(dpy, w, KeyPressMask | KeyReleaseMask | FocusChangeMask | StructureNotifyMask | PropertyChangeMask);
+  XSelectInput(dpy, w, KeyPressMask | KeyReleaseMask | ButtonPressMask | FocusChangeMask | StructureNotifyMask | PropertyChangeMask);
   XMapWindow(dpy, w);
   Atom clipboard = XInternAtom(dpy, "CLIPBOARD", False);
   Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
         break;
       case FocusIn:
         std::printf("FOCUS\n");
+        break;
+      case ButtonPress:
+        std::printf("CLICK %u\n", ev.xbutton.button);
         break;
       case KeyPress: {
         KeySym sym = XLookupKeysym(&ev.xkey, 0);
