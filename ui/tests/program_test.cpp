@@ -294,7 +294,7 @@ TEST_F(Program, InstalledUnderAPrefixItRunsAndTheDesktopFindsIt) {
   }
   const std::string entry = ReadFile(prefix / "share/applications/pastiq.desktop");
   EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u) << entry;
-  EXPECT_NE(entry.find("\nExec=" + program.string() + "\n"), std::string::npos) << entry;
+  EXPECT_NE(entry.find("\nExec=\"" + program.string() + "\"\n"), std::string::npos) << entry;
   EXPECT_NE(entry.find("\nIcon=pastiq\n"), std::string::npos) << entry;
 
   // A start from the login entry with starting at login switched off reads
