@@ -28,6 +28,7 @@
 #include "options.h"
 #include "pq/history.h"
 #include "pq/mgr.h"
+#include "sendmenu.h"
 #include "sessionend.h"
 #include "startup.h"
 
@@ -56,6 +57,7 @@ wxString VersionFileUrl() {
 }  // namespace
 
 PastiqApp::~PastiqApp() {
+  SetSendServer(nullptr);
   delete server;
   server = nullptr;
   instanceChecker.reset();
@@ -113,6 +115,8 @@ bool PastiqApp::OnInit() {
   if (!wxSocketBase::IsInitialized()) wxSocketBase::Initialize();
   client = std::make_unique<AppClient>(*this);
   server = new net::Server(*config, *history, client.get());
+  // The record and list commands send through it.
+  SetSendServer(server);
   if (!server->StartIfEnabled())
     ShowMessageBox("Failed to start clipboard networking receiver (server)!", "Error", wxOK | wxICON_HAND);
   pq::Mgr::Get().SetClient(client.get());
