@@ -17,10 +17,12 @@ struct FilePickerRequest {
 };
 
 // The chosen path; empty when the user cancelled. A file to save that was
-// named without an extension gets the default one.
+// named without an extension gets the default one (and when that file
+// exists, the user is asked before it is replaced).
 wxString PickFile(const FilePickerRequest& request);
 
+// What the user picks in the toolkit's picker.
 using FilePickerHandler = std::function<wxString(const FilePickerRequest& request)>;
-// Replaces the handler (an empty one restores the toolkit's picker); returns
-// the previous one.
+// Replaces the picker (an empty handler restores the toolkit's); returns the
+// previous one.
 FilePickerHandler SetFilePickerHandler(FilePickerHandler handler);

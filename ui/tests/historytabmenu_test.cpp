@@ -281,9 +281,33 @@ TEST_F(TabMenu, ASavedListLoadsIntoAnotherInItsOrderUnderThatListsLimit) {
   EXPECT_EQ(Window(kWork)->GetItemCount(), 2);
 }
 
+TEST_F(TabMenu, ANameTypedWithoutItsExtensionIsSavedWithItAndAFileOfThatNameIsReplacedOnlyAfterYes) {
+  const fs::path saved = folder / "typed.pqs";
+  PickerRecorder pickers(wxString::FromUTF8((folder / "typed").string()));
+  {
+    MessageBoxRecorder boxes;
+    RightClickTab(kMain, ID_LIST_SAVE);
+    EXPECT_TRUE(boxes.boxes.empty()) << "nothing to replace yet";
+  }
+  ASSERT_TRUE(fs::exists(saved));
+  EXPECT_FALSE(fs::exists(folder / "typed"));
+  Main().RemoveRecordAt(0);
+  for (int answer : {wxNO, wxYES}) {
+    MessageBoxRecorder boxes(answer);
+    RightClickTab(kMain, ID_LIST_SAVE);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].message, "A file named \"typed.pqs\" already exists. Do you want to replace it?");
+    EXPECT_EQ(boxes.boxes[0].style & (wxYES_NO | wxOK), wxYES_NO);
+    pq::RecordList read;
+    pq::LoadRecordListFile(read, wxString::FromUTF8(saved.string()));
+    EXPECT_EQ(read.GetCount(), answer == wxYES ? 2u : 3u);
+  }
+}
+
 TEST_F(TabMenu, ASaveThatCannotBeWrittenIsReported) {
   const fs::path locked = folder / "locked";
   fs::create_directory(locked);
+  fs::create_directory(folder / "folder.pqs");
   ::chmod(locked.c_str(), 0500);
   struct Case {
     const char* what;
@@ -292,7 +316,7 @@ TEST_F(TabMenu, ASaveThatCannotBeWrittenIsReported) {
   std::vector<Case> cases = {
       {"a folder nobody can write", "/proc/list.pqs"},
       {"a folder that is not there", folder / "missing" / "list.pqs"},
-      {"a folder in place of the file", locked},
+      {"a folder in place of the file", folder / "folder.pqs"},
   };
   // The user's own folder without write permission (which binds all but root).
   if (::access(locked.c_str(), W_OK) != 0) cases.push_back({"a folder without write permission", locked / "list.pqs"});
