@@ -79,16 +79,62 @@ click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
 }
 
+# Places in the main window's client area: the left pane is 168 pixels wide;
+# below the menu bar and the tool bar come the tabs, then the rows.
+tabs_y=80
+row_y() { echo $((104 + 23 * $1)); }
+# The newest visible window whose title is $1 and that is not window $2.
+other_window() {
+  until_ok 30 sh -c "xdotool search --onlyvisible --name '^$1\$' | grep -vx '$2'"
+  xdotool search --onlyvisible --name "^$1\$" | grep -vx "$2" | tail -n 1
+}
+# Saves the screen around window $2 (with what it opened below and to its
+# right, a menu say) as $out/$1.png.
+shoot_around() {
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$2")"
+  import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X > 30 ? X - 30 : 0))+$((Y > 30 ? Y - 30 : 0))" \
+    "$out/$1.png"
+  echo "screenshots: $out/$1.png"
+}
+
 # The main window with its history window: the listening list, one record
 # selected, the mouse over another.
 main=$(window Pastiq)
 xdotool windowactivate --sync "$main"
-click "$main" 200 60
-xdotool mousemove --window "$main" 200 130
+click "$main" 80 "$(row_y 1)"
+xdotool mousemove --window "$main" 80 "$(row_y 4)"
 shoot history "$main"
 
+# A long text selected (down the rows by keys): the viewer's "Plain Text"
+# page.
+xdotool key Down Down Down Down Down
+xdotool mousemove --window "$main" 600 450
+shoot viewer-text "$main"
+
+# The rich text one row up, on its "Rich Text Format (RTF)" page (the
+# second tab of the viewer).
+xdotool key Up
+sleep 0.3
+click "$main" 300 "$tabs_y"
+xdotool mousemove --window "$main" 600 450
+shoot viewer-rich-text "$main"
+
+# A picture: the "Bitmap Picture" page, larger than the pane, so it scrolls.
+click "$main" 80 "$(row_y 7)"
+xdotool mousemove --window "$main" 600 450
+shoot viewer-bitmap "$main"
+
+# The Edit and Help menus open, with the pictures of their items.
+click "$main" 60 12
+shoot_around menu-edit "$main"
+xdotool key Escape
+click "$main" 200 12
+shoot_around menu-help "$main"
+xdotool key Escape
+
 # The second list: a click on the first tab, then the arrow keys to the next.
-click "$main" 15 12
+click "$main" 15 "$tabs_y"
 xdotool key Right
 xdotool mousemove --window "$main" 600 400
 shoot history-second-list "$main"
@@ -99,6 +145,18 @@ shoot history-second-list "$main"
 xdotool key Right Right Tab
 xdotool type --delay 60 "the"
 sleep 0.5
-click "$main" 200 90
+click "$main" 80 "$(($(row_y 1) + 59))"  # below the field and "Match case"
 xdotool key shift+Tab shift+Tab
 shoot search "$main"
+
+# The about dialog, from the Help menu.
+xdotool key alt+h a
+about=$(other_window Pastiq "$main")
+shoot about "$about"
+xdotool windowactivate --sync "$about" key Return
+
+# The manual, from the Help menu.
+xdotool windowactivate --sync "$main"
+xdotool key alt+h m
+manual=$(window "Help: Pastiq Manual")
+shoot manual "$manual"

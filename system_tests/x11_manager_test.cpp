@@ -110,8 +110,11 @@ std::set<std::string> Texts(pq::RecordList* list) {
 
 // A clip taken while the capture of the one before runs (its round trips
 // read the owner change into Xlib's queue) must not wait for some unrelated
-// X event: the loop here sleeps until the layer says there is work.
-TEST_F(ManagerOnX11, BackToBackClipsAreEachReadWithinFiftyMillisecondsAndRecorded) {
+// X event: the loop here sleeps until the layer says there is work. A clip
+// left waiting that way stays unread; the bound is wide because a loaded
+// machine delays a prompt read by scheduling alone (the speed itself is
+// measured by the benchmarks).
+TEST_F(ManagerOnX11, BackToBackClipsAreEachReadPromptlyAndRecorded) {
   desk_.Main()->maxRecords = 1000;
   std::vector<std::string> args{x11test::ClipOwnerPath()};
   for (int gap = 0; gap <= 30; ++gap) args.push_back(std::to_string(gap));
@@ -134,7 +137,7 @@ TEST_F(ManagerOnX11, BackToBackClipsAreEachReadWithinFiftyMillisecondsAndRecorde
       if (l.rfind(prefix, 0) == 0) waited = l.substr(prefix.size());
     int ms = waited.empty() || waited == "unread" ? 2000 : std::stoi(waited);
     worst = std::max(worst, ms);
-    EXPECT_LE(ms, 50) << "the clip after a gap of " << gap << " ms waited " << (waited.empty() ? "?" : waited);
+    EXPECT_LE(ms, 500) << "the clip after a gap of " << gap << " ms waited " << (waited.empty() ? "?" : waited);
     EXPECT_TRUE(recorded.count("first " + std::to_string(gap))) << gap;
     EXPECT_TRUE(recorded.count("second " + std::to_string(gap))) << gap;
   }

@@ -1,5 +1,6 @@
 // The record viewer showing large records (1 MB of text, 1 MB of rich text,
-// a 4000 x 3000 bitmap), each up to its first paint, and the RTF reader on
+// a 4000 x 3000 bitmap), each up to its first paint, alone and as the main
+// window shows the record picked in its list, and the RTF reader on
 // 10 MB of input (without its cap on the text kept) with the memory its
 // result keeps. Needs a display; run by
 // hand: xvfb-run -a build/bin/ui_bench
@@ -9,14 +10,23 @@
 #include <random>
 #include <string>
 
+#include <chrono>
+#include <thread>
+
 #include <benchmark/benchmark.h>
 #include <boost/make_shared.hpp>
 #include <wx/app.h>
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/init.h>
+#include <wx/listctrl.h>
 
 #include "display.h"
+#include "historywindow.h"
+#include "mainframe.h"
+#include "options.h"
+#include "pq/history.h"
+#include "recordlistwindow.h"
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/record.h"
@@ -179,6 +189,83 @@ void BM_ShowBitmap4000x3000(benchmark::State& state) {
   state.SetLabel(noise ? "noise" : "screenshot-like");
 }
 BENCHMARK(BM_ShowBitmap4000x3000)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(6);
+
+// The main window with two records in its listening list, active, as a user
+// picks them in turn: the list's selection reaches the frame, which shows the
+// record in its viewer, and the window is painted.
+struct FrameStage {
+  pq::History history;
+  MainFrame* frame = nullptr;
+  RecordListWindow* rows = nullptr;
+  FrameStage(const pq::RecordPtr& a, const pq::RecordPtr& b) {
+    history.CreateDefaultLists();
+    history.GetMainList()->AddRecord(b);
+    history.GetMainList()->AddRecord(a);
+    frame = new MainFrame(&history);
+    // The history window's part of the frame's start-up; the clipboard
+    // manager is not started.
+    frame->GetHistoryWindow()->Start(OPT_MAIN_FRAME_TAB);
+    rows = frame->GetHistoryWindow()->GetRecordListWindow(0);
+    frame->Show();
+    frame->Raise();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!frame->IsActive() && std::chrono::steady_clock::now() < until) {
+      Settle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!frame->IsActive()) std::fprintf(stderr, "the main window did not become active\n");
+  }
+  ~FrameStage() {
+    frame->GetHistoryWindow()->Unregister();
+    frame->Destroy();
+    Settle();
+  }
+  static void Settle() {
+    for (int i = 0; i < 3; ++i) {
+      wxTheApp->ProcessPendingEvents();
+      wxTheApp->Yield(true);
+    }
+  }
+  void Pick(long row) {
+    rows->SelectRow(row);
+    wxListEvent event(wxEVT_LIST_ITEM_SELECTED, rows->GetId());
+    event.SetEventObject(rows);
+    event.m_itemIndex = row;
+    rows->GetEventHandler()->ProcessEvent(event);
+    frame->Update();
+  }
+};
+
+void RunPick(benchmark::State& state, const pq::RecordPtr& a, const pq::RecordPtr& b) {
+  FrameStage stage(a, b);
+  long row = 0;
+  for (auto _ : state) {
+    stage.Pick(row);
+    row = 1 - row;
+    state.PauseTiming();
+    stage.Settle();
+    state.ResumeTiming();
+  }
+  if (stage.frame->GetRecordViewer()->GetRecord() == nullptr) state.SkipWithError("the viewer showed nothing");
+}
+
+void BM_FramePickText1MB(benchmark::State& state) {
+  std::mt19937 rng(1);
+  RunPick(state, TextRecord(rng), TextRecord(rng));
+}
+BENCHMARK(BM_FramePickText1MB)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_FramePickRtf1MB(benchmark::State& state) {
+  std::mt19937 rng(2);
+  RunPick(state, RtfRecord(rng), RtfRecord(rng));
+}
+BENCHMARK(BM_FramePickRtf1MB)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_FramePickBitmap4000x3000(benchmark::State& state) {
+  std::mt19937 rng(3);
+  RunPick(state, BitmapRecord(rng, false), BitmapRecord(rng, false));
+}
+BENCHMARK(BM_FramePickBitmap4000x3000)->Unit(benchmark::kMillisecond)->Iterations(6);
 
 long HeapInUse() {
   const struct mallinfo2 info = mallinfo2();

@@ -1,5 +1,7 @@
 #include "menus.h"
 
+#include <dlfcn.h>
+
 #include <wx/intl.h>
 #include <wx/menu.h>
 #include <wx/toolbar.h>
@@ -43,8 +45,34 @@ wxMenuItem* NewItem(const wxImage& strip, wxMenu* menu, int id, const wxString& 
 
 }  // namespace
 
+void ShowItemPicture(wxMenuItem* item) {
+#ifdef __WXGTK__
+  // GTK is the toolkit's own, already loaded with it, so its functions are
+  // looked up rather than linked.
+  using TypeFn = unsigned long (*)();
+  using IsAFn = int (*)(void*, unsigned long);
+  using ShowFn = void (*)(void*, int);
+  using SetImageFn = void (*)(void*, void*);
+  static const auto imageItemType = reinterpret_cast<TypeFn>(dlsym(RTLD_DEFAULT, "gtk_image_menu_item_get_type"));
+  static const auto isA = reinterpret_cast<IsAFn>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+  static const auto alwaysShow =
+      reinterpret_cast<ShowFn>(dlsym(RTLD_DEFAULT, "gtk_image_menu_item_set_always_show_image"));
+  static const auto setImage = reinterpret_cast<SetImageFn>(dlsym(RTLD_DEFAULT, "gtk_image_menu_item_set_image"));
+  void* widget = item ? item->GetMenuItem() : nullptr;
+  if (!widget || !imageItemType || !isA || !alwaysShow || !setImage || !isA(widget, imageItemType())) return;
+  if (item->GetBitmap().IsOk())
+    alwaysShow(widget, 1);
+  else
+    setImage(widget, nullptr);
+#else
+  (void)item;
+#endif
+}
+
 wxMenuItem* AppendCommandItem(const wxImage& strip, wxMenu* menu, int id, int image) {
-  return menu->Append(NewItem(strip, menu, id, CommandLabel(id), CommandHelp(id), image));
+  wxMenuItem* item = menu->Append(NewItem(strip, menu, id, CommandLabel(id), CommandHelp(id), image));
+  ShowItemPicture(item);
+  return item;
 }
 
 void AppendHelpMenuItems(const wxImage& strip, wxMenu* menu) {
@@ -98,7 +126,7 @@ void UpdateRecordingMenuItem(const wxImage& strip, wxMenuBar* menuBar) {
   for (auto node = items.GetFirst(); node && node->GetData()->GetId() != ID_TOGGLE_RECORDING; node = node->GetNext())
     ++position;
   menu->Destroy(ID_TOGGLE_RECORDING);
-  menu->Insert(position, CreateRecordingMenuItem(strip, menu));
+  ShowItemPicture(menu->Insert(position, CreateRecordingMenuItem(strip, menu)));
 }
 
 void ReplaceRecordingTool(const wxImage& strip, wxToolBar* toolBar) {

@@ -11,6 +11,12 @@ class wxMenuBar;
 class wxMenuItem;
 class wxToolBar;
 
+// Makes an item appended to a menu show its picture, and only its own: the
+// toolkit on GTK hides item pictures unless told otherwise item by item, and
+// gives stock items a picture of the icon theme where we give none. Every
+// builder here calls it; a caller that appends an item itself calls it after.
+void ShowItemPicture(wxMenuItem* item);
+
 // A normal menu item with the command's label and help text, and strip image
 // `image` unless it is negative; appended to `menu`.
 wxMenuItem* AppendCommandItem(const wxImage& strip, wxMenu* menu, int id, int image = -1);
@@ -36,7 +42,7 @@ void InsertRecordingTool(wxToolBar* toolBar, const wxImage& strip, const wxStrin
 void AddRecordTools(const wxImage& strip, wxToolBar* toolBar);
 
 // The recording item with the face OPT_RECORDING asks for (absent: paused),
-// made for `menu` but not appended.
+// made for `menu` but not appended (ShowItemPicture once it is).
 wxMenuItem* CreateRecordingMenuItem(const wxImage& strip, wxMenu* menu);
 // Replaces the recording item wherever it stands in the menu bar with one of
 // the current face, at the same position; nothing when there is none.

@@ -312,12 +312,14 @@ TEST(MainFrameGeometry, AStoredRectangleAppliesOnlyWhenLarger) {
   };
   for (const auto& c : cases) {
     MainFrame frame(nullptr);
+    const wxPoint before = frame.GetPosition();
     SetOption(OPT_MAIN_FRAME_RECT, c.stored);
     frame.RestoreGeometry();
     if (c.applied)
-      EXPECT_EQ(frame.GetSize(), c.stored.GetSize()) << c.stored.width << "x" << c.stored.height;
+      EXPECT_EQ(frame.GetRect(), c.stored) << c.stored.width << "x" << c.stored.height;
     else
-      EXPECT_EQ(frame.GetSize(), wxSize(680, 480)) << c.stored.width << "x" << c.stored.height;
+      EXPECT_EQ(frame.GetRect(), wxRect(before, wxSize(680, 480))) << c.stored.width << "x" << c.stored.height;
+    frame.GetHistoryWindow()->Unregister();
   }
 }
 }  // namespace

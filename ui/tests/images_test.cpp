@@ -16,27 +16,16 @@
 #include "menus.h"
 #include "options.h"
 #include "settings.h"
+#include "strip_pictures.h"
 
 namespace {
-
-bool SamePixels(const wxImage& a, const wxImage& b) {
-  if (a.GetSize() != b.GetSize()) return false;
-  for (int y = 0; y < a.GetHeight(); ++y) {
-    for (int x = 0; x < a.GetWidth(); ++x) {
-      if (a.IsTransparent(x, y) != b.IsTransparent(x, y)) return false;
-      if (!a.IsTransparent(x, y) &&
-          (a.GetRed(x, y) != b.GetRed(x, y) || a.GetGreen(x, y) != b.GetGreen(x, y) || a.GetBlue(x, y) != b.GetBlue(x, y)))
-        return false;
-    }
-  }
-  return true;
-}
+using strip_test::ImageOf;
+using strip_test::SamePixels;
+using strip_test::StripCell;
 
 bool IsKey(const wxImage& image, int x, int y) {
   return image.GetRed(x, y) == 0 && image.GetGreen(x, y) == 128 && image.GetBlue(x, y) == 128;
 }
-
-wxImage StripCell(const wxImage& strip, int index) { return GetStripBitmap(strip, index).ConvertToImage(); }
 
 // The chunks of a PNG, in order.
 std::vector<std::string> Chunks(const unsigned char* png, std::size_t size, std::vector<unsigned>* lengths) {
@@ -194,16 +183,6 @@ struct Entry {
   int image;  // -1: none
 };
 
-// The strip image an item's bitmap shows, -1 for none or another picture.
-int ImageOf(const wxBitmap& bitmap, const wxImage& strip) {
-  if (!bitmap.IsOk()) return -1;
-  const wxImage shown = bitmap.ConvertToImage();
-  for (int i = 0; i < kStripImageCount; ++i) {
-    if (SamePixels(shown, StripCell(strip, i))) return i;
-  }
-  return -2;
-}
-
 std::vector<Entry> WithImages(wxMenu& menu, const wxImage& strip) {
   std::vector<Entry> out;
   for (wxMenuItem* item : menu.GetMenuItems()) {
@@ -214,6 +193,11 @@ std::vector<Entry> WithImages(wxMenu& menu, const wxImage& strip) {
       EXPECT_EQ(item->GetItemLabel(), CommandLabel(item->GetId()));
       EXPECT_EQ(item->GetHelp(), CommandHelp(item->GetId()));
       EXPECT_EQ(item->GetKind(), wxITEM_NORMAL);
+      // Its own picture shows, and no other (the stock items would get the
+      // icon theme's).
+      EXPECT_EQ(strip_test::PictureOf(item), item->GetBitmap().IsOk() ? strip_test::MenuPicture::kAlways
+                                                                     : strip_test::MenuPicture::kNone)
+          << item->GetItemLabel();
     }
   }
   return out;
@@ -250,9 +234,15 @@ TEST(Menus, EachBuilderAppendsItsItemsInOrderWithTheirImages) {
         {ID_DELETE_ALL, IMG_DELETE_ALL}}},
   };
   for (const Case& c : cases) {
-    wxMenu menu;
-    c.build(*strip, &menu);
-    EXPECT_EQ(WithImages(menu, *strip), c.items) << c.name;
+    // On a frame's menu bar, where the toolkit gives the items their
+    // pictures.
+    wxFrame frame(nullptr, wxID_ANY, c.name);
+    auto* menu = new wxMenu;
+    c.build(*strip, menu);
+    auto* bar = new wxMenuBar;
+    bar->Append(menu, c.name);
+    frame.SetMenuBar(bar);
+    EXPECT_EQ(WithImages(*menu, *strip), c.items) << c.name;
   }
   wxMenu help;
   AppendHelpMenuItems(*strip, &help);
@@ -310,6 +300,7 @@ TEST_F(Recording, TheUpdatedItemIsReplacedWhereItStood) {
     EXPECT_EQ(item->GetItemLabel(), f.label);
     EXPECT_EQ(item->GetHelp(), f.help);
     EXPECT_EQ(ImageOf(item->GetBitmap(), *strip), f.image);
+    EXPECT_EQ(strip_test::PictureOf(item), strip_test::MenuPicture::kAlways);
     EXPECT_EQ(file->FindItemByPosition(1)->GetId(), wxID_EXIT);
   }
   delete frame;

@@ -140,32 +140,39 @@ std::string RunClient(const std::vector<std::string>& argv, const std::string& d
   return out.substr(0, out.find_last_not_of("\r\n") + 1);
 }
 
+const std::string kXdotool = "/usr/bin/xdotool";
+
+// The main window's X window id once it shows, made the active window; empty
+// when it did not show.
+std::string ActiveMainWindow(const std::string& display) {
+  std::string window;
+  WaitUntil(
+      [&] {
+        const std::string found = RunClient({kXdotool, "search", "--onlyvisible", "--name", "^Pastiq$"}, display);
+        window = found.substr(0, found.find('\n'));
+        return !window.empty();
+      },
+      20s);
+  if (!window.empty()) RunClient({kXdotool, "windowactivate", "--sync", window}, display);
+  return window;
+}
+
 // A user opens the search tab of the main window and types a search: the
 // search is kept with the history and the tab with the settings.
 TEST_F(ProgramOnX11, TheSearchTypedInItsTabIsKeptWithTheHistoryAndTheTabWithTheSettings) {
   ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
   ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
-  const std::string xdotool = "/usr/bin/xdotool";
-  std::string window;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        const std::string found =
-            RunClient({xdotool, "search", "--onlyvisible", "--name", "^Pastiq$"}, server.display());
-        window = found.substr(0, found.find('\n'));
-        return !window.empty();
-      },
-      20s))
-      << "the main window did not show";
-  RunClient({xdotool, "windowactivate", "--sync", window}, server.display());
-  // The first tab, then the next one (the search list's) by the arrow key;
-  // Tab moves into its text field.
-  RunClient({xdotool, "mousemove", "--window", window, "15", "12", "click", "1"}, server.display());
-  RunClient({xdotool, "key", "Right", "Tab"}, server.display());
-  RunClient({xdotool, "type", "--delay", "30", "needle"}, server.display());
+  const std::string window = ActiveMainWindow(server.display());
+  ASSERT_FALSE(window.empty()) << "the main window did not show";
+  // The first tab (below the menu bar and the tool bar), then the next one
+  // (the search list's) by the arrow key; Tab moves into its text field.
+  RunClient({kXdotool, "mousemove", "--window", window, "15", "80", "click", "1"}, server.display());
+  RunClient({kXdotool, "key", "Right", "Tab"}, server.display());
+  RunClient({kXdotool, "type", "--delay", "30", "needle"}, server.display());
   // Selecting the field's text makes it the primary selection: then the
   // program has handled every key.
-  RunClient({xdotool, "key", "ctrl+a"}, server.display());
+  RunClient({kXdotool, "key", "ctrl+a"}, server.display());
   EXPECT_TRUE(WaitUntil(
       [&] { return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()) == "needle"; }, 20s));
 
@@ -182,6 +189,39 @@ TEST_F(ProgramOnX11, TheSearchTypedInItsTabIsKeptWithTheHistoryAndTheTabWithTheS
   int tab = -1;
   EXPECT_TRUE(settings.options.Get(OPT_MAIN_FRAME_TAB, tab));
   EXPECT_EQ(tab, 1);
+}
+
+// A user copies a text in another program, then picks its record in the main
+// window: the viewer beside the list shows the text, which the user selects
+// there (the primary selection then holds it).
+TEST_F(ProgramOnX11, ARecordPickedInTheMainWindowIsShownInTheViewer) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  const std::string window = ActiveMainWindow(server.display());
+  ASSERT_FALSE(window.empty()) << "the main window did not show";
+
+  const std::string text = "shown beside the list";
+  ChildProcess::Options options = On(server.display());
+  options.input = text;
+  ChildProcess xclip({kXclip, "-verbose", "-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"},
+                     options.WithStderr());
+  ASSERT_TRUE(WaitUntil(
+      [&] { return xclip.Output().find("Waiting for selection request number 2") != std::string::npos; }, 20s))
+      << xclip.Output();
+
+  // The first row (below the menu bar, the tool bar and the tabs), then the
+  // viewer's text, all of it selected; again until the row has come.
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        RunClient({kXdotool, "mousemove", "--window", window, "60", "104", "click", "1"}, server.display());
+        RunClient({kXdotool, "mousemove", "--window", window, "400", "200", "click", "1"}, server.display());
+        RunClient({kXdotool, "key", "ctrl+a"}, server.display());
+        return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()) == text;
+      },
+      20s));
+  xclip.Stop();
+  program.Stop();
 }
 
 // Another instance finds the running one by its main frame's class: the class

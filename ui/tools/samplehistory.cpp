@@ -1,9 +1,10 @@
 // Prepares a data folder for looking at the program's windows
 // (scripts/screenshots.sh): a settings file and a history of three lists of
-// mixed records (short and long text, HTML, an image, several source
+// mixed records (short and long text, HTML, rich text, an image, several source
 // applications), plus desktop entries and icons (drawn here) for three of
 // those applications. Writes to the data folder the program uses
 // ($PASTIQ_DATA_DIR) and to $XDG_DATA_HOME; never to anything else.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -70,44 +71,69 @@ bool WriteDesktopEntries(const wxString& dataHome) {
   return true;
 }
 
-pq::RecordPtr TextRecord(const std::string& text, const std::string& application) {
+// A record of the items, in their order (the first text item is its text).
+pq::RecordPtr MakeRecord(std::initializer_list<pq::Item*> items, const std::string& application) {
   auto record = boost::make_shared<pq::Record>();
-  pq::DataObject* items = new pq::DataObject;
-  items->Items().push_back(new pq::TextItem(text));
-  record->SetItems(*items);
-  items->Release();
+  pq::DataObject* data = new pq::DataObject;
+  for (pq::Item* item : items) data->Items().push_back(item);
+  record->SetItems(*data);
+  data->Release();
   record->application = application;
   return record;
+}
+
+pq::RecordPtr TextRecord(const std::string& text, const std::string& application) {
+  return MakeRecord({new pq::TextItem(text)}, application);
 }
 
 pq::RecordPtr HtmlRecord(const std::string& text, const std::string& html, const std::string& application) {
-  auto record = boost::make_shared<pq::Record>();
-  pq::DataObject* items = new pq::DataObject;
-  items->Items().push_back(new pq::TextItem(text));
   auto* htmlItem = new pq::HtmlItem;
   const std::string fragment = "<html><body><!--StartFragment-->" + html + "<!--EndFragment--></body></html>";
   htmlItem->SetBlock(fragment.data(), fragment.size());
-  items->Items().push_back(htmlItem);
-  record->SetItems(*items);
-  items->Release();
-  record->application = application;
-  return record;
+  return MakeRecord({new pq::TextItem(text), htmlItem}, application);
 }
 
+// What a word processor puts on the clipboard: the plain text and the same
+// text as rich text (a heading, bold, italic, underlined and coloured words,
+// a code-page byte and a Unicode escape).
+pq::RecordPtr RichTextRecord(const std::string& application) {
+  const std::string text =
+      "Agenda for Thursday\n1. Budget review\n2. Release 3.0.3 \xE2\x80\x93 urgent\n3. Caf\xC3\xA9 at 4 \xE2\x82\xAC";
+  const std::string rtf =
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
+      "{\\colortbl;\\red200\\green0\\blue0;\\red0\\green90\\blue160;}\\uc1\n"
+      "\\f0\\fs32{\\b Agenda} for {\\i Thursday}\\par\n"
+      "\\fs22 1. {\\cf2\\b Budget} review\\par\n"
+      "2. {\\ul Release} 3.0.3 \\'96 {\\cf1\\i urgent}\\par\n"
+      "3. Caf\\'e9 at 4 \\u8364?\\par}";
+  auto* rtfItem = new pq::RtfItem;
+  rtfItem->SetBlock(rtf.data(), rtf.size());
+  return MakeRecord({new pq::TextItem(text), rtfItem}, application);
+}
+
+// A picture larger than the viewer, so that it scrolls: a sky, a sun and
+// two hills.
 pq::RecordPtr ImageRecord(const std::string& application) {
-  wxImage picture(64, 48);
-  for (int y = 0; y < 48; ++y) {
-    for (int x = 0; x < 64; ++x) picture.SetRGB(x, y, x * 4, y * 5, 160);
+  const int width = 720, height = 480;
+  wxImage picture(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int sunX = x - 540, sunY = y - 110;
+      const int hill1 = 330 + static_cast<int>(40.0 * std::sin(x / 90.0));
+      const int hill2 = 380 + static_cast<int>(30.0 * std::sin(x / 60.0 + 2.0));
+      if (y > hill2)
+        picture.SetRGB(x, y, 40, 120 + (y - hill2) / 3, 40);
+      else if (y > hill1)
+        picture.SetRGB(x, y, 90, 170, 70);
+      else if (sunX * sunX + sunY * sunY < 55 * 55)
+        picture.SetRGB(x, y, 250, 210, 60);
+      else
+        picture.SetRGB(x, y, 110 + y / 4, 160 + y / 6, 235);
+    }
   }
-  auto record = boost::make_shared<pq::Record>();
-  pq::DataObject* items = new pq::DataObject;
   auto* bitmap = new pq::BitmapItem;
   bitmap->SetImage(picture);
-  items->Items().push_back(bitmap);
-  record->SetItems(*items);
-  items->Release();
-  record->application = application;
-  return record;
+  return MakeRecord({bitmap}, application);
 }
 
 std::string LongText() {
@@ -144,6 +170,7 @@ int main(int argc, char** argv) {
   main.AddRecord(TextRecord("ls -l /var/log | sort -k5 -n", terminal));
   main.AddRecord(ImageRecord(kUnknownApp));
   main.AddRecord(TextRecord(LongText(), editor));
+  main.AddRecord(RichTextRecord(editor));
   main.AddRecord(HtmlRecord("Pastiq keeps every clip: search, view and paste them again.",
                             "<p><b>Pastiq</b> keeps every clip: search, view and paste them again.</p>", browser));
   main.AddRecord(TextRecord("  Meeting moved to Thursday, 10:30 in room B & C.\r\n", editor));
