@@ -197,10 +197,19 @@ int PastiqApp::OnExit() {
   if (mgr.IsStarted()) mgr.Stop();
   // The display connection closes only once the manager has let go of the
   // clipboard and its hooks; the rest below needs no desktop of others.
-  // 5. The main frame's history window stops following the history (its
-  // pushed handlers are popped here once it has them). 6.-8. The same for
-  // the other windows, once they exist.
-  if (mainFrame) mainFrame->GetHistoryWindow()->Unregister();
+  // 5. The main frame: its tab menu goes, its history window stops
+  // following the history, then its record commands go.
+  if (mainFrame) {
+    HistoryWindow* historyWindow = mainFrame->GetHistoryWindow();
+    historyWindow->PopEventHandler(true);
+    historyWindow->Unregister();
+    mainFrame->PopEventHandler(true);
+  }
+  // 6. The popup list: its history window detached, its paste timer deleted.
+  // 7. The menu window: pop its tab menu, detach its history window, pop its
+  // MainCommandHandler, clear the hook library's menu window.
+  // 8. The floating list: pop its HistoryTabMenu, detach its history window,
+  // pop its MainCommandHandler.
   // 9. The menu window, floating list and popup list are destroyed before
   // the main frame.
   if (mainFrame) {

@@ -9,8 +9,10 @@
 
 #include "commands.h"
 #include "desktop.h"
+#include "historytabmenu.h"
 #include "historywindow.h"
 #include "imagestrip.h"
+#include "maincommandhandler.h"
 #include "menus.h"
 #include "options.h"
 #include "platform/window.h"
@@ -49,9 +51,11 @@ MainFrame::MainFrame(pq::History* history)
   splitter->SetSashGravity(kSashGravity);
   splitter->SetMinimumPaneSize(kMinimumPaneSize);
 
-  // The history tab menu (HistoryTabMenu) is pushed onto historyWindow here,
-  // and the record commands (MainCommandHandler, bound to historyWindow) onto
-  // the frame, once they exist; the application pops both at exit.
+  // The tab commands on the history window, the record commands on the
+  // frame (so that its menus and tools reach them); the application pops
+  // both at exit.
+  historyWindow->PushEventHandler(new HistoryTabMenu(historyWindow));
+  PushEventHandler(new MainCommandHandler(historyWindow));
 
   const std::unique_ptr<wxImage> strip = LoadImageStrip();
   BuildMenuBar(*strip);
@@ -63,6 +67,11 @@ MainFrame::MainFrame(pq::History* history)
 }
 
 MainFrame::~MainFrame() {
+  // A frame that goes without the application's shut-down (which pops them
+  // first) takes its handlers along: the toolkit allows no window to go with
+  // a handler still pushed on it.
+  if (dynamic_cast<MainCommandHandler*>(GetEventHandler())) PopEventHandler(true);
+  if (dynamic_cast<HistoryTabMenu*>(historyWindow->GetEventHandler())) historyWindow->PopEventHandler(true);
   if (observing) RemoveOptionObserver(OPT_RECORDING, this);
   // The manager gave the window back when it stopped, before this.
   if (window) ::DestroyWindow(window);

@@ -124,6 +124,25 @@ void WhenShown(std::function<void(D&)> drive) {
   });
 }
 
+// A point on the tab of `page` of `tabs`, as the notebook finds it.
+inline wxPoint TabPoint(HistoryWindow* tabs, int page) {
+  const wxSize size = tabs->GetClientSize();
+  for (int y = 1; y < 60; y += 2)
+    for (int x = 1; x < size.x; x += 3)
+      if (tabs->HitTest(wxPoint(x, y)) == page) return wxPoint(x, y);
+  ADD_FAILURE() << "no point on tab " << page;
+  return wxPoint(-1, -1);
+}
+
+// A right-button release at `at` on `tabs`, as the notebook sends it.
+inline void RightUpOn(HistoryWindow* tabs, const wxPoint& at) {
+  wxMouseEvent event(wxEVT_RIGHT_UP);
+  event.SetPosition(at);
+  event.SetEventObject(tabs);
+  tabs->GetEventHandler()->ProcessEvent(event);
+  DispatchPending();
+}
+
 // Pastes are kept, not made.
 class PasteRecorder {
  public:

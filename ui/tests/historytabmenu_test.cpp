@@ -55,22 +55,8 @@ class PickerRecorder {
 
 class TabMenu : public commands_test::Commands {
  protected:
-  // A point on the tab of `page`, as the notebook finds it.
-  wxPoint TabPoint(int page) {
-    const wxSize size = tabs->GetClientSize();
-    for (int y = 1; y < 60; y += 2)
-      for (int x = 1; x < size.x; x += 3)
-        if (tabs->HitTest(wxPoint(x, y)) == page) return wxPoint(x, y);
-    ADD_FAILURE() << "no point on tab " << page;
-    return wxPoint(-1, -1);
-  }
-  void RightUpAt(const wxPoint& at) {
-    wxMouseEvent event(wxEVT_RIGHT_UP);
-    event.SetPosition(at);
-    event.SetEventObject(tabs);
-    tabs->GetEventHandler()->ProcessEvent(event);
-    DispatchPending();
-  }
+  wxPoint TabPoint(int page) { return commands_test::TabPoint(tabs, page); }
+  void RightUpAt(const wxPoint& at) { commands_test::RightUpOn(tabs, at); }
   // Right-clicks the tab of `page` and chooses `choose` (0: nothing) from its
   // menu; the menu as it was shown.
   commands_test::Menu RightClickTab(int page, int choose = 0) {
