@@ -17,11 +17,16 @@ SelectRecordDlg::SelectRecordDlg(wxWindow* parent, pq::RecordList* list, const w
   listWindow = new RecordListWindow(this, RecordListWindow::kMultipleSelection);
   listWindow->SetRecordList(list);
   auto* column = new wxBoxSizer(wxVERTICAL);
-  column->Add(new wxStaticText(this, wxID_ANY, prompt), 0, wxALL, 5);
+  auto* promptText = new wxStaticText(this, wxID_ANY, prompt);
+  column->Add(promptText, 0, wxALL, 5);
   column->Add(listWindow, 1, wxEXPAND | wxALL, 5);
   column->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 5);
   SetSizer(column);
   SetSize(300, 500);
+  // The caller's prompt may be longer than the narrow dialog is wide: it
+  // takes as many lines as it needs rather than being cut off.
+  promptText->Wrap(GetClientSize().x - 10);
+  Layout();
 }
 
 SelectRecordDlg::~SelectRecordDlg() { listWindow->SetRecordList(nullptr); }

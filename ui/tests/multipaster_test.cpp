@@ -7,6 +7,7 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include "commands_fixture.h"
@@ -300,6 +301,25 @@ TEST_F(MultiPaste, TheRecordSelectionDialogHandsBackTheChosenRecordsInListOrder)
   for (const pq::RecordPtr& r : dialog.GetChosenRecords()) chosen.push_back(r->text);
   EXPECT_EQ(chosen, (Lines{"two", "four"}));
   EXPECT_EQ(dialog.GetListWindow()->GetRecordList(), nullptr) << "it stopped following the list at OK";
+}
+
+}  // namespace
+
+namespace {
+
+// The prompt of the multiple delete is wider than the dialog on one line.
+TEST_F(MultiPaste, TheRecordSelectionDialogsPromptIsWrappedToItsWidthNotCutOff) {
+  const wxString prompt = "Please select the records that will be deleted";
+  SelectRecordDlg dialog(frame, &list, prompt);
+  wxStaticText* text = nullptr;
+  for (wxWindow* child : dialog.GetChildren())
+    if (auto* t = dynamic_cast<wxStaticText*>(child)) text = t;
+  ASSERT_NE(text, nullptr);
+  wxString shown = text->GetLabel();
+  shown.Replace("\n", " ");
+  EXPECT_EQ(shown, prompt);
+  EXPECT_LE(text->GetBestSize().x, dialog.GetClientSize().x - 10) << "the text needs more room than it has";
+  EXPECT_GE(text->GetSize().y, text->GetBestSize().y) << "and gets all the lines it needs";
 }
 
 }  // namespace
