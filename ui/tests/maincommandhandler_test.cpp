@@ -154,7 +154,11 @@ TEST_F(RecordCommands, MultipleDeleteRemovesTheRecordsChosenInTheSelectionDialog
     ShowPage(kMain);
     commands_test::WhenShown<SelectRecordDlg>([&](SelectRecordDlg& dialog) {
       for (wxWindow* child : dialog.GetChildren())
-        if (auto* text = dynamic_cast<wxStaticText*>(child)) prompt = text->GetLabel().utf8_string();
+        if (auto* text = dynamic_cast<wxStaticText*>(child)) {
+          wxString label = text->GetLabel();
+          label.Replace("\n", " ");  // wrapped to the dialog's width
+          prompt = label.utf8_string();
+        }
       for (long row : {2L, 0L}) dialog.GetListWindow()->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
       if (confirm) PressOK(dialog);
     });
