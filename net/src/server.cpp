@@ -148,6 +148,12 @@ void Server::Shutdown() {
   JoinTransfers(receiversEnded && sendersEnded);
 }
 
+void Server::FileReceived() {
+  AddReceivedRecords();
+  AddReceivedLists();
+  AddReceivedHistories();
+}
+
 bool Server::IsAppClosing() const { return core_->IsClosing(); }
 
 std::size_t Server::GetReceiverCount() const { return core_->ReceiverCount(); }

@@ -34,6 +34,15 @@ bool ReceiversDone(Peer& at, std::size_t count = 1) {
   });
 }
 
+// Until the receivers of `at` ended, with the main loop standing still: what
+// they received is queued, its notices not handled.
+bool ReceiversEndedWithoutTheLoop(Peer& at) {
+  const auto end = std::chrono::steady_clock::now() + 10s;
+  while (at.server->GetReceiverCount() > 0 && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(1ms);
+  return at.server->GetReceiverCount() == 0;
+}
+
 // A whole transfer of a frame body from a raw client; the reply's result.
 int SendRaw(const std::string& from, Peer& to, int kind, const cmn::mblock<char>& body,
             const std::string& user = "someone") {
@@ -171,14 +180,33 @@ TEST_F(Exchange, RecordsQueuedBeforeTheirNoticeIsHandledAreAllFiledByTheFirst) {
     ASSERT_EQ(c.Reply().result, net::RESULT_ACCEPTED);
   }
   for (int i = 0; i < 3; ++i) clients[i].WriteFrame(net::EncodeObject(*TextRecord(texts[i])));
-  const auto end = std::chrono::steady_clock::now() + 10s;
-  while (desktop.server->GetReceiverCount() > 0 && std::chrono::steady_clock::now() < end)
-    std::this_thread::sleep_for(1ms);
-  ASSERT_EQ(desktop.server->GetReceiverCount(), 0u);
+  ASSERT_TRUE(ReceiversEndedWithoutTheLoop(desktop));
   ASSERT_TRUE(RunUntil([&] { return countAtNotice.size() == 3; }));
   EXPECT_EQ(countAtNotice, (std::vector<unsigned>{0, 3, 3}));
   std::vector<std::string> got = Texts(inbox);
   EXPECT_EQ(std::set<std::string>(got.begin(), got.end()), (std::set<std::string>{"a", "b", "c"}));
+}
+
+// The program saves at the end of a session as soon as the signal comes,
+// which may be before the notice of a record that has just arrived.
+TEST_F(Exchange, ARecordWhoseNoticeIsStillQueuedIsFiledForTheSaveAtTheEnd) {
+  RawClient client;
+  ASSERT_TRUE(client.Connect("127.0.0.2", desktop.Port(), desktop.address));
+  client.WriteUInt32(net::HANDSHAKE_MAGIC);
+  ASSERT_TRUE(client.Query("u", net::KIND_RECORD));
+  ASSERT_TRUE(RunUntil([&] { return desktop.server->GetReceiverCount() == 1; }));
+  ASSERT_EQ(net::ReadUInt32(client.socket, std::chrono::steady_clock::now() + 5s), net::HANDSHAKE_MAGIC);
+  ASSERT_EQ(client.Reply().result, net::RESULT_ACCEPTED);
+  client.WriteFrame(net::EncodeObject(*TextRecord("just before the end")));
+  ASSERT_TRUE(ReceiversEndedWithoutTheLoop(desktop));
+  ASSERT_EQ(inbox.GetCount(), 0u);
+
+  desktop.server->FileReceived();
+  ASSERT_EQ(inbox.GetCount(), 1u);
+  EXPECT_EQ(inbox.GetRecord(0)->text, "just before the end");
+  // Its notice, handled later, finds nothing more to file.
+  ASSERT_TRUE(ReceiversDone(desktop));
+  EXPECT_EQ(inbox.GetCount(), 1u);
 }
 
 // --- Refusals ---------------------------------------------------------------

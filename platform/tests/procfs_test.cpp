@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -21,9 +22,13 @@ TEST(ProcFs, OurOwnProcessIsListedAndItsDetailsAreReadOnRequest) {
   EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
   EXPECT_NE(std::find(ids.begin(), ids.end(), static_cast<DWORD>(getpid())), ids.end());
 
-  std::thread second([] {});  // field 20 counts it while it lives
+  // Field 20 counts a second thread only while it lives: it waits until
+  // the details are read.
+  std::promise<void> readDone;
+  std::thread second([done = readDone.get_future()]() mutable { done.wait(); });
   platform::ProcessInfo me;
   bool read = platform::ProcFsProcessDetails(static_cast<DWORD>(getpid()), &me);
+  readDone.set_value();
   second.join();
   ASSERT_TRUE(read);
   EXPECT_EQ(me.pid, static_cast<DWORD>(getpid()));

@@ -162,6 +162,9 @@ void PastiqApp::OnDeferredStartup() {
 }
 
 void PastiqApp::SaveState() {
+  // What arrived just before the end has its notice still queued: it is
+  // filed before the history is written.
+  if (server) server->FileReceived();
   // 1. The main frame's history tab and rectangle. 2.-4. The popup list, menu window and floating list store their
   // tabs and sizes here once they exist.
   if (mainFrame && config) {

@@ -35,7 +35,9 @@ namespace {
 const std::string kXclip = "/usr/bin/xclip";
 
 // Whether a connection to `port` on this machine has ended on both sides
-// (it waits in TIME_WAIT).
+// (it waits in TIME_WAIT). The side that closed first waits: the sender, or
+// the receiver when it finished the object before the sender's thread got
+// to close, so either end of the connection may be the one on `port`.
 bool TransferEnded(int port) {
   std::ifstream tcp("/proc/net/tcp");
   std::string line;
@@ -46,12 +48,14 @@ bool TransferEnded(int port) {
     std::istringstream fields(line);
     std::string slot, local, remote, state;
     fields >> slot >> local >> remote >> state;
-    if (state == "06" && (remote.size() > 5 && remote.substr(remote.size() - 5) == portText)) return true;
+    auto onPort = [&](const std::string& address) {
+      return address.size() > 5 && address.compare(address.size() - 5, 5, portText) == 0;
+    };
+    if (state == "06" && (onPort(local) || onPort(remote))) return true;
   }
   return false;
 }
 
-// Its session-end handlers are the last thing of its start-up.
 // A port free on every address, with no connection to it waiting to end,
 // below the range the system hands out to outgoing connections (tests
 // running beside this one make many).
@@ -84,6 +88,7 @@ void WriteHistory(const fs::path& folder) {
   history.Save(wxString::FromUTF8((folder / "pastiq_history").string()), ArchiveInfo(APP_VERSION_CODE, 1));
 }
 
+// Its session-end handlers are the last thing of its start-up.
 bool WaitUntilRunning(ChildProcess& program) {
   return WaitUntil(
              [&] {

@@ -169,15 +169,20 @@ TEST_F(ProgramOnX11, TheSearchTypedInItsTabIsKeptWithTheHistoryAndTheTabWithTheS
   const std::string window = ActiveMainWindow(server.display());
   ASSERT_FALSE(window.empty()) << "the main window did not show";
   // The first tab (below the menu bar and the tool bar), then the next one
-  // (the search list's) by the arrow key; Tab moves into its text field.
-  RunClient({kXdotool, "mousemove", "--window", window, "15", "80", "click", "1"}, server.display());
-  RunClient({kXdotool, "key", "Right", "Tab"}, server.display());
-  RunClient({kXdotool, "type", "--delay", "30", "needle"}, server.display());
-  // Selecting the field's text makes it the primary selection: then the
-  // program has handled every key.
-  RunClient({kXdotool, "key", "ctrl+a"}, server.display());
+  // (the search list's) by the arrow key; Tab moves into its text field,
+  // where the typing replaces whatever an earlier round left. Selecting the
+  // field's text makes it the primary selection: then the program has
+  // handled every key. Again until then, since a window just shown may not
+  // have laid out its tabs when the first click comes.
   EXPECT_TRUE(WaitUntil(
-      [&] { return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()) == "needle"; }, 20s));
+      [&] {
+        RunClient({kXdotool, "mousemove", "--window", window, "15", "80", "click", "1"}, server.display());
+        RunClient({kXdotool, "key", "Right", "Tab", "ctrl+a"}, server.display());
+        RunClient({kXdotool, "type", "--delay", "30", "needle"}, server.display());
+        RunClient({kXdotool, "key", "ctrl+a"}, server.display());
+        return RunClient({kXclip, "-o", "-selection", "primary"}, server.display()) == "needle";
+      },
+      20s));
 
   ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
   ASSERT_NE(program.Wait(15000), -1) << "the program did not end after SIGTERM";

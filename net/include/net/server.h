@@ -64,6 +64,11 @@ class Server : public wxEvtHandler, public cmn::option<int>::observer {
   // The port listened on (0 when not listening).
   int GetPort() const;
 
+  // Files now what receivers have queued and the GUI thread has not taken
+  // yet (their notices may still be on the way): the application calls it
+  // before it saves at the end, so that nothing received is lost with them.
+  void FileReceived();
+
   // At exit: tells every transfer thread that the application is closing,
   // shuts their sockets down so blocked ones wake, and waits until they have
   // ended: at most 100 s for receivers, then 50 s for senders (limits, not
