@@ -9,7 +9,7 @@ PKGS=(
   libboost-serialization-dev libboost-iostreams-dev
   zlib1g-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev libxtst-dev libxfixes-dev libxres-dev
+  libx11-dev libxtst-dev libxfixes-dev libxres-dev libxrandr-dev
   xvfb xauth xclip xdotool openbox
 )
 

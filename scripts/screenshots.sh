@@ -23,7 +23,8 @@ if ! command -v import >/dev/null; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends imagemagick x11-utils
 fi
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"${PASTIQ_JOBS:-3}" --target pastiq pastiq_sample_history
+cmake --build "$build" -j"${PASTIQ_JOBS:-3}" --target ui_pastiq_unattended pastiq_sample_history \
+  pastiq_x11_test_client
 
 work="$(mktemp -d /tmp/pastiq-shots-XXXXXX)"
 pids=()
@@ -60,8 +61,13 @@ export XDG_CACHE_HOME="$work/home/.cache" PASTIQ_DATA_DIR="$work/data"
 mkdir -p "$HOME" "$PASTIQ_DATA_DIR"
 "$build/bin/pastiq_sample_history"
 
-"$build/bin/pastiq" >"$work/pastiq.log" 2>&1 &
+# The program with its test seams: message boxes answered, and commands on
+# its standard input (the menu window opens there as the taskbar icon's
+# click opens it).
+mkfifo "$work/commands"
+"$build/bin/ui_pastiq_unattended" <"$work/commands" >"$work/pastiq.log" 2>&1 &
 pids+=($!)
+exec 3>"$work/commands"
 
 # The id of the visible window whose title is $1 (waits for it).
 window() {
@@ -204,3 +210,29 @@ xdotool key alt+h m
 manual=$(window "Help: Pastiq Manual")
 shoot manual "$manual"
 
+# The floating list, expanded and collapsed by its keys (Super with the
+# arrows), beside the main window.
+xdotool windowactivate --sync "$main"
+floating=$(window "Clipboard Records")
+xdotool key super+Right
+shoot floating-expanded "$floating"
+xdotool key super+Left
+shoot floating-collapsed "$floating"
+
+# The popup list next to another application's text field (no caret is
+# known on X11: at the field's top-left, 5 pixels down), opened by Super+V
+# and moved one row by Down, the focus left in the field.
+"$build/bin/pastiq_x11_test_client" field >"$work/field.log" 2>&1 &
+pids+=($!)
+until_ok 20 grep -q READY "$work/field.log"
+target=$(awk '/^READY/ {print $2; exit}' "$work/field.log")
+xdotool windowactivate --sync "$target"
+xdotool keydown super key v key Down
+shoot_around popup "$target"
+xdotool key Escape keyup super
+
+# The menu window, opened with its bottom-right corner at a point.
+echo "menu 900 700" >&3
+sleep 1
+import -window root -crop 210x360+720+370 "$out/menu-window.png"
+echo "screenshots: $out/menu-window.png"

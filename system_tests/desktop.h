@@ -18,7 +18,7 @@ namespace system_test {
 
 class Client : public pq::MgrClient {
  public:
-  bool OnPopupHotKey(WPARAM vk, bool released) override {
+  bool OnPopupHotKey(WPARAM vk, bool released, bool) override {
     keys.push_back(released ? -1 : static_cast<int>(vk));
     return true;
   }

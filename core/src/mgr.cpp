@@ -346,7 +346,8 @@ void Mgr::OnFocusNotice(HWND gaining) {
 
 void Mgr::OnHookKey(WPARAM vk, LPARAM released) {
   if (!client_) return;
-  if (!client_->OnPopupHotKey(vk, released != 0)) client_->OnFloatingHotKey(vk);
+  const bool release = released == kHookKeyReleased;
+  if (!client_->OnPopupHotKey(vk, release, released == kHookKeyRepeated)) client_->OnFloatingHotKey(vk);
 }
 
 HWND Mgr::GetTargetWindow() {

@@ -478,12 +478,20 @@ TEST_F(Capture, StartSendsTheShortcutAndKeyNoticesReachThePopupThenTheFloatingLi
   sim::Tap('V');
   sim::KeyUp(VK_LWIN);
   sim::Settle();
+  // A held key repeats as presses, marked as repeats.
+  sim::KeyDown(VK_LWIN);
+  sim::KeyDown('V');
+  sim::KeyDown('V');
+  sim::KeyUp('V');
+  sim::KeyUp(VK_LWIN);
+  sim::Settle();
   client.popupTakes = false;
   sim::KeyDown(VK_LWIN);
   sim::Tap(VK_LEFT);
   sim::KeyUp(VK_LWIN);
   sim::Settle();
-  EXPECT_EQ(client.log, (std::vector<std::string>{"popup 86", "popup 0 released", "popup 37", "floating 37"}));
+  EXPECT_EQ(client.log, (std::vector<std::string>{"popup 86", "popup 0 released", "popup 86", "popup 86 repeat",
+                                                 "popup 0 released", "popup 37", "floating 37"}));
 }
 
 TEST_F(Capture, AChangedShortcutReachesTheHooks) {

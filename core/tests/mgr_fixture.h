@@ -31,8 +31,8 @@ namespace sim = platform::sim;
 // What the application's later parts would receive.
 class RecordingClient : public pq::MgrClient {
  public:
-  bool OnPopupHotKey(WPARAM vk, bool released) override {
-    log.push_back("popup " + std::to_string(vk) + (released ? " released" : ""));
+  bool OnPopupHotKey(WPARAM vk, bool released, bool repeat) override {
+    log.push_back("popup " + std::to_string(vk) + (released ? " released" : "") + (repeat ? " repeat" : ""));
     return popupTakes;
   }
   bool OnFloatingHotKey(WPARAM vk) override {

@@ -15,9 +15,13 @@
 #define PASTIQHOOK_API
 #endif
 
-// Posted to the key-notice window. wParam: a virtual-key code, lParam 0; or
-// wParam 0 and lParam 1 when the popup shortcut's modifiers were released.
+// Posted to the key-notice window. wParam: a virtual-key code, lParam 0, or
+// kHookKeyRepeated for the key's auto-repeat (a press while it is held); or
+// wParam 0 and lParam kHookKeyReleased when the popup shortcut's modifiers
+// were released.
 constexpr UINT WM_HOOK_KEY = 0xBDA;
+constexpr LPARAM kHookKeyReleased = 1;
+constexpr LPARAM kHookKeyRepeated = 2;
 // Posted to the focus-notice window on every focus change. wParam: the window
 // gaining the focus; lParam: the window losing it.
 constexpr UINT WM_HOOK_FOCUS = 0xBDB;

@@ -49,7 +49,7 @@ KeyOutcome DecideKey(const SharedHookState& s, WPARAM vk, bool release) {
     // The first release once the modifiers no longer hold ends the shortcut.
     if (on1) {
       out.disengage = true;
-      post(0, 1);
+      post(0, kHookKeyReleased);
     }
     return out;
   }
@@ -92,6 +92,10 @@ LRESULT KeyboardProc(int nCode, WPARAM wParam, LPARAM lParam) {
       if (MenuShown(menu)) CloseMenu(menu);
     }
     KeyOutcome out = DecideKey(s, wParam, release);
+    // A press of a key already down is its auto-repeat (bit 30: the key's
+    // previous state).
+    if (out.notify && out.noticeW != 0 && (static_cast<DWORD>(lParam) & 0x40000000u) != 0)
+      out.noticeL = kHookKeyRepeated;
     if (act) {
       if (out.engage) s.engaged = 1;
       if (out.disengage) s.engaged = 0;

@@ -34,6 +34,7 @@ struct SimState {
   std::uint64_t now = 1000000;
   std::map<DWORD, SimProcess> processes;
   RECT workArea{0, 0, 1280, 994};
+  std::vector<Backend::Monitor> monitors;  // empty: one, the work area
   OSVERSIONINFOW version{};
   bool foregroundAllowed = true;
   std::uintptr_t nextBase = 0x70000000;
@@ -157,6 +158,12 @@ class SimBackend : public Backend {
     return S().workArea;
   }
 
+  std::vector<Monitor> Monitors() override {
+    SLock g(S().mu);
+    if (S().monitors.empty()) return {Monitor{S().workArea, S().workArea}};
+    return S().monitors;
+  }
+
   void Version(OSVERSIONINFOW* info) override {
     SLock g(S().mu);
     *info = S().version;
@@ -222,6 +229,7 @@ void Reset(const Options& options) {
     s.now = options.startMs;
     s.processes.clear();
     s.workArea = options.workArea;
+    s.monitors.clear();
     DefaultVersion(&s.version);
     s.foregroundAllowed = true;
     s.nextBase = 0x70000000;
@@ -478,6 +486,12 @@ int Settle() {
 void SetWorkArea(const RECT& area) {
   SLock g(S().mu);
   S().workArea = area;
+}
+
+void SetMonitors(const std::vector<MonitorSpec>& monitors) {
+  SLock g(S().mu);
+  S().monitors.clear();
+  for (const MonitorSpec& m : monitors) S().monitors.push_back(Backend::Monitor{m.area, m.work});
 }
 
 void SetVersion(DWORD major, DWORD minor, DWORD platformId) {

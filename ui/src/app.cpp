@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 #include <wx/cmdline.h>
@@ -17,16 +18,19 @@
 #include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
+#include "floatingwindow.h"
 #include "historywindow.h"
 #include "imagestrip.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
 #include "manual.h"
+#include "menuwindow.h"
 #include "msgbox.h"
 #include "net/server.h"
 #include "options.h"
 #include "pq/history.h"
+#include "popupwindow.h"
 #include "pq/mgr.h"
 #include "sendmenu.h"
 #include "sessionend.h"
@@ -40,9 +44,9 @@ PastiqApp::PastiqApp() {
   Bind(wxEVT_MENU, &PastiqApp::OnShowLog, this, ID_SHOW_LOG);
   Bind(wxEVT_MENU, &PastiqApp::OnAbout, this, wxID_ABOUT);
   Bind(wxEVT_MENU, &PastiqApp::OnManual, this, wxID_HELP_CONTENTS);
-  // The commands whose targets are not built yet are bound with them: the
-  // options dialog (wxID_PREFERENCES) and the floating list's toggle with
-  // its check mark (ID_TOGGLE_FLOATING).
+  Bind(wxEVT_MENU, &PastiqApp::OnToggleFloating, this, ID_TOGGLE_FLOATING);
+  Bind(wxEVT_UPDATE_UI, &PastiqApp::OnUpdateToggleFloating, this, ID_TOGGLE_FLOATING);
+  // The options dialog (wxID_PREFERENCES) is bound with it.
 }
 
 namespace {
@@ -122,15 +126,19 @@ bool PastiqApp::OnInit() {
   pq::Mgr::Get().SetClient(client.get());
   // 8. The taskbar icon: not built yet.
   // 9. The main frame, hidden; the menu window, the floating list and the
-  // popup list follow it here once they exist, each given the history.
+  // popup list, each given the history.
   mainFrame = new MainFrame(history);
   SetTopWindow(mainFrame);
+  menuWindow = new MenuWindow(history);
+  floatingWindow = new FloatingWindow(history);
+  popupWindow = new PopupWindow(history);
   // 10. The windows' start-up, the main frame first (it starts the clipboard
-  // manager); the popup list, floating list and menu window restore their
-  // state after it. The manager reaches them and the taskbar icon through
-  // the application's client (AppClient), which sends captures already;
-  // until they exist it takes no key and animates nothing.
+  // manager, whose key notices reach the popup and the floating list through
+  // the application's client).
   mainFrame->Start();
+  popupWindow->RestoreState();
+  floatingWindow->RestoreState();
+  menuWindow->RestoreState();
   // 11. The program icon for the frames; the tray icon comes with the
   // taskbar icon. Until there is one, the main window shows at start, so that
   // the program can be reached at all.
@@ -165,12 +173,23 @@ void PastiqApp::SaveState() {
   // What arrived just before the end has its notice still queued: it is
   // filed before the history is written.
   if (server) server->FileReceived();
-  // 1. The main frame's history tab and rectangle. 2.-4. The popup list, menu window and floating list store their
-  // tabs and sizes here once they exist.
+  // 1. The main frame's history tab and rectangle.
   if (mainFrame && config) {
     mainFrame->GetHistoryWindow()->SaveSelection(OPT_MAIN_FRAME_TAB);
     SetOption(OPT_MAIN_FRAME_RECT, mainFrame->GetRect());
   }
+  // 2. The popup list's tab and size.
+  if (popupWindow && config) {
+    popupWindow->GetHistoryWindow()->SaveSelection(OPT_POPUP_TAB);
+    SetOption(OPT_POPUP_SIZE, popupWindow->GetSize());
+  }
+  // 3. The menu window's.
+  if (menuWindow && config) {
+    menuWindow->GetHistoryWindow()->SaveSelection(OPT_MENU_WINDOW_TAB);
+    SetOption(OPT_MENU_WINDOW_SIZE, menuWindow->GetSize());
+  }
+  // 4.
+  if (floatingWindow && config) floatingWindow->SaveState();
   // 5., 6. The only places the two files are written.
   const ArchiveInfo info(APP_VERSION_CODE, 1);
   if (config) RunSave("the settings", [&] { return config->SaveFile(AppConfig::GetFilePath(), info); });
@@ -200,25 +219,39 @@ int PastiqApp::OnExit() {
   if (mgr.IsStarted()) mgr.Stop();
   // The display connection closes only once the manager has let go of the
   // clipboard and its hooks; the rest below needs no desktop of others.
-  // 5. The main frame: its tab menu goes, its history window stops
-  // following the history, then its record commands go.
-  if (mainFrame) {
-    HistoryWindow* historyWindow = mainFrame->GetHistoryWindow();
+  // 5.-8. A window that shows records gives up its tab menu, its history
+  // window stops following the history, then its record commands go.
+  auto releaseCommands = [](wxWindow* frame, HistoryWindow* historyWindow) {
     historyWindow->PopEventHandler(true);
     historyWindow->Unregister();
-    mainFrame->PopEventHandler(true);
+    frame->PopEventHandler(true);
+  };
+  // 5. The main frame.
+  if (mainFrame) releaseCommands(mainFrame, mainFrame->GetHistoryWindow());
+  // 6. The popup list: its history window, then its paste timer.
+  if (popupWindow) {
+    popupWindow->GetHistoryWindow()->Unregister();
+    popupWindow->DeletePasteTimer();
   }
-  // 6. The popup list: its history window detached, its paste timer deleted.
-  // 7. The menu window: pop its tab menu, detach its history window, pop its
-  // MainCommandHandler, clear the hook library's menu window.
-  // 8. The floating list: pop its HistoryTabMenu, detach its history window,
-  // pop its MainCommandHandler.
-  // 9. The menu window, floating list and popup list are destroyed before
-  // the main frame.
-  if (mainFrame) {
-    mainFrame->Destroy();
-    mainFrame = nullptr;
+  // 7. The menu window, and the hook library forgets it.
+  if (menuWindow) {
+    releaseCommands(menuWindow, menuWindow->GetHistoryWindow());
+    menuWindow->ForgetInHookLibrary();
   }
+  // 8. The floating list, and its option.
+  if (floatingWindow) {
+    releaseCommands(floatingWindow, floatingWindow->GetHistoryWindow());
+    floatingWindow->Unregister();
+  }
+  // 9. The menu window, the floating list, the popup list, the main frame.
+  for (wxTopLevelWindow* window : std::initializer_list<wxTopLevelWindow*>{menuWindow, floatingWindow, popupWindow,
+                                                                            mainFrame}) {
+    if (window) window->Destroy();
+  }
+  menuWindow = nullptr;
+  floatingWindow = nullptr;
+  popupWindow = nullptr;
+  mainFrame = nullptr;
   // 10.
   if (server && server->IsListening()) server->Stop();
   // 11. The version checker went with step 2.
@@ -246,3 +279,16 @@ void PastiqApp::OnShowLog(wxCommandEvent&) { ShowLogWindow(); }
 void PastiqApp::OnAbout(wxCommandEvent&) { ShowAboutDialog(mainFrame); }
 
 void PastiqApp::OnManual(wxCommandEvent&) { ShowManual(&helpController); }
+
+void PastiqApp::OnToggleFloating(wxCommandEvent&) {
+  if (!floatingWindow) return;
+  if (floatingWindow->IsShown()) {
+    floatingWindow->Show(false);
+  } else {
+    floatingWindow->ShowNoActivate();
+  }
+}
+
+void PastiqApp::OnUpdateToggleFloating(wxUpdateUIEvent& event) {
+  event.Check(floatingWindow && floatingWindow->IsShown());
+}

@@ -4,19 +4,22 @@
 // object, handles the application-wide commands and saves everything at exit
 // and when the session ends.
 //
-// Several of the objects it owns arrive with their own windows and services:
-// the taskbar icon, the menu window, the floating and popup lists. Until then
-// their members stay null, their accessors return null, and each step of
-// start-up and shut-down that concerns them is marked where it belongs.
+// The taskbar icon arrives later with its own task: until then its member
+// stays null and each step of start-up and shut-down that concerns it is
+// marked where it belongs.
 #include <memory>
 
 #include <wx/app.h>
 
 class AppClient;
 class AppConfig;
+class FloatingWindow;
 class MainFrame;
+class MenuWindow;
+class PopupWindow;
 class wxCmdLineParser;
 class wxCommandEvent;
+class wxUpdateUIEvent;
 class wxHtmlHelpController;
 class wxSingleInstanceChecker;
 namespace net {
@@ -27,9 +30,6 @@ class History;
 }
 // Not built yet (see above).
 class TaskBarIcon;
-class MenuWindow;
-class FloatingWindow;
-class PopupWindow;
 namespace cmn::wx {
 class VersionChecker;
 }  // namespace cmn::wx
@@ -41,8 +41,8 @@ class PastiqApp : public wxApp {
 
   // The start-up: older version, single instance, settings, command line,
   // history, the network server, the hidden main frame (which starts the
-  // clipboard manager), the session-end handling; the deferred start-up is
-  // posted last.
+  // clipboard manager), the menu window, the floating and popup lists, the
+  // session-end handling; the deferred start-up is posted last.
   bool OnInit() override;
   // Saves, shuts the network server down (waiting for running transfers),
   // stops the clipboard manager, destroys the windows.
@@ -81,6 +81,8 @@ class PastiqApp : public wxApp {
   void OnShowLog(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);
   void OnManual(wxCommandEvent& event);
+  void OnToggleFloating(wxCommandEvent& event);
+  void OnUpdateToggleFloating(wxUpdateUIEvent& event);
 
   TaskBarIcon* taskBarIcon = nullptr;
   std::unique_ptr<wxSingleInstanceChecker> instanceChecker;

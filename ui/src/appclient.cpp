@@ -1,8 +1,10 @@
 #include "appclient.h"
 
 #include "app.h"
+#include "floatingwindow.h"
 #include "logger.h"
 #include "net/send.h"
+#include "popupwindow.h"
 
 void AppClient::SendRecord(const pq::RecordPtr& record, const NetworkAddress& host) {
   net::SendRecord(app_.GetServer(), record, host);
@@ -12,4 +14,14 @@ void AppClient::Log(int level, const wxString& text) { Logger::Get().Log(level, 
 
 void AppClient::AnimateTaskbarIcon() {
   // The taskbar icon starts its animation here once it exists.
+}
+
+bool AppClient::OnPopupHotKey(WPARAM vk, bool released, bool repeat) {
+  PopupWindow* popup = app_.GetPopupWindow();
+  return popup && popup->OnHotKey(static_cast<int>(vk), released, repeat);
+}
+
+bool AppClient::OnFloatingHotKey(WPARAM vk) {
+  FloatingWindow* floating = app_.GetFloatingWindow();
+  return floating && floating->OnHotKey(static_cast<int>(vk));
 }

@@ -2,8 +2,7 @@
 // What the clipboard manager and the network server need from the
 // application, in one place: the automatic sending of a capture, the log,
 // and the taskbar icon's short animation when a record arrives (captured or
-// received). The windows that take the popup and floating keys plug in here
-// too, as they come.
+// received), and the key notices for the popup and the floating list.
 #include "net/server.h"
 #include "pq/mgr.h"
 
@@ -19,6 +18,10 @@ class AppClient : public pq::MgrClient, public net::AppServices {
   void Log(int level, const wxString& text) override;
   // For the manager and the server alike; nothing until there is an icon.
   void AnimateTaskbarIcon() override;
+  // The popup list's and the floating list's turns at a key notice; not
+  // taken while the window does not exist.
+  bool OnPopupHotKey(WPARAM vk, bool released, bool repeat) override;
+  bool OnFloatingHotKey(WPARAM vk) override;
 
  private:
   PastiqApp& app_;

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "dlgmgr.h"
 #include "dropsource.h"
+#include "historytabmenu.h"
 #include "historywindow.h"
 #include "imagestrip.h"
 #include "menus.h"
@@ -246,4 +247,14 @@ void MainCommandHandler::OnBeginDrag(wxListEvent& event) {
   // that takes the drop gets a copy.
   DropSource source(window, record, window->GetRecordList());
   source.DoDragDrop(wxDrag_AllowMove);
+}
+
+void PushRecordCommands(wxWindow* window, HistoryWindow* historyWindow, HistoryTabMenu* tabMenu) {
+  historyWindow->PushEventHandler(tabMenu);
+  window->PushEventHandler(new MainCommandHandler(historyWindow));
+}
+
+void PopLeftoverRecordCommands(wxWindow* window, HistoryWindow* historyWindow) {
+  if (dynamic_cast<MainCommandHandler*>(window->GetEventHandler())) window->PopEventHandler(true);
+  if (dynamic_cast<HistoryTabMenu*>(historyWindow->GetEventHandler())) historyWindow->PopEventHandler(true);
 }

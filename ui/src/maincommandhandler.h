@@ -11,6 +11,7 @@
 
 #include "pq/recordlist.h"
 
+class HistoryTabMenu;
 class HistoryWindow;
 class RecordListWindow;
 class wxListEvent;
@@ -62,3 +63,12 @@ class MainCommandHandler : public wxEvtHandler {
 
   wxDECLARE_EVENT_TABLE();
 };
+
+// What a window that shows records pushes: `tabMenu` (owned from here on)
+// onto its history window, then a MainCommandHandler for that history
+// window onto the window itself. The application pops both at exit.
+void PushRecordCommands(wxWindow* window, HistoryWindow* historyWindow, HistoryTabMenu* tabMenu);
+// For a window that goes without the application's shut-down: pops and
+// deletes what PushRecordCommands pushed and is still there (the toolkit
+// lets no window go with a handler pushed on it).
+void PopLeftoverRecordCommands(wxWindow* window, HistoryWindow* historyWindow);

@@ -54,8 +54,7 @@ MainFrame::MainFrame(pq::History* history)
   // The tab commands on the history window, the record commands on the
   // frame (so that its menus and tools reach them); the application pops
   // both at exit.
-  historyWindow->PushEventHandler(new HistoryTabMenu(historyWindow));
-  PushEventHandler(new MainCommandHandler(historyWindow));
+  PushRecordCommands(this, historyWindow, new HistoryTabMenu(historyWindow));
 
   const std::unique_ptr<wxImage> strip = LoadImageStrip();
   BuildMenuBar(*strip);
@@ -67,11 +66,7 @@ MainFrame::MainFrame(pq::History* history)
 }
 
 MainFrame::~MainFrame() {
-  // A frame that goes without the application's shut-down (which pops them
-  // first) takes its handlers along: the toolkit allows no window to go with
-  // a handler still pushed on it.
-  if (dynamic_cast<MainCommandHandler*>(GetEventHandler())) PopEventHandler(true);
-  if (dynamic_cast<HistoryTabMenu*>(historyWindow->GetEventHandler())) historyWindow->PopEventHandler(true);
+  PopLeftoverRecordCommands(this, historyWindow);
   if (observing) RemoveOptionObserver(OPT_RECORDING, this);
   // The manager gave the window back when it stopped, before this.
   if (window) ::DestroyWindow(window);

@@ -129,12 +129,16 @@ void UpdateRecordingMenuItem(const wxImage& strip, wxMenuBar* menuBar) {
   ShowItemPicture(menu->Insert(position, CreateRecordingMenuItem(strip, menu)));
 }
 
-void ReplaceRecordingTool(const wxImage& strip, wxToolBar* toolBar) {
-  if (!toolBar) return;
-  toolBar->DeleteToolByPos(0);
+void InsertCurrentRecordingTool(const wxImage& strip, wxToolBar* toolBar) {
   const bool recording = Recording();
   const CommandText& face = RecordingCommand(recording);
   InsertRecordingTool(toolBar, strip, wxGetTranslation(face.label), RecordingImage(recording),
                       wxGetTranslation(face.help));
+}
+
+void ReplaceRecordingTool(const wxImage& strip, wxToolBar* toolBar) {
+  if (!toolBar) return;
+  toolBar->DeleteToolByPos(0);
+  InsertCurrentRecordingTool(strip, toolBar);
   toolBar->Realize();
 }

@@ -37,6 +37,9 @@ void AddStripTool(wxToolBar* toolBar, const wxImage& strip, int id, const wxStri
 // The recording tool, inserted at position 0.
 void InsertRecordingTool(wxToolBar* toolBar, const wxImage& strip, const wxString& label, int image,
                          const wxString& help);
+// The recording tool with the face OPT_RECORDING asks for (absent: paused),
+// inserted at position 0; the caller realises the tool bar.
+void InsertCurrentRecordingTool(const wxImage& strip, wxToolBar* toolBar);
 // The main tool bar's first tools: the recording tool, a separator, copy,
 // paste, multiple paste, paste all. The caller adds the rest and realises it.
 void AddRecordTools(const wxImage& strip, wxToolBar* toolBar);

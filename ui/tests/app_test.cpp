@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include <wx/dialog.h>
@@ -22,6 +23,9 @@
 #include "cmn/versionchecker.h"
 #include "commands.h"
 #include "dlgmgr.h"
+#include "floatingwindow.h"
+#include "menuwindow.h"
+#include "popupwindow.h"
 #include "gui_util.h"
 #include "historywindow.h"
 #include "logdlg.h"
@@ -30,6 +34,7 @@
 #include "msgbox_recorder.h"
 #include "options.h"
 #include "platform/clipboard.h"
+#include "platform/input.h"
 #include "platform/sim/clipboard.h"
 #include "platform/sim/desktop.h"
 #include "platform/window.h"
@@ -264,6 +269,57 @@ TEST(Commands, ExitFromInsideTheLogWindowEndsItAndTheMainLoop) {
   EXPECT_EQ(Logger::Get().GetLogDlg(), nullptr);
 }
 
+TEST(StartUp, BuildsTheWindowsThatNeverTakeTheFocus) {
+  ASSERT_NE(App().GetPopupWindow(), nullptr);
+  ASSERT_NE(App().GetMenuWindow(), nullptr);
+  ASSERT_NE(App().GetFloatingWindow(), nullptr);
+  EXPECT_FALSE(App().GetPopupWindow()->IsShown());
+  EXPECT_FALSE(App().GetMenuWindow()->IsShown());
+  // Each restored its size and built its pages.
+  EXPECT_EQ(App().GetPopupWindow()->GetSize(), wxSize(150, 300));
+  EXPECT_EQ(App().GetMenuWindow()->GetSize(), wxSize(150, 300));
+  for (HistoryFrame* frame : std::initializer_list<HistoryFrame*>{App().GetPopupWindow(), App().GetMenuWindow(),
+                                                                   App().GetFloatingWindow()}) {
+    EXPECT_EQ(frame->GetHistoryWindow()->GetPageCount(), Frame().GetHistoryWindow()->GetPageCount());
+  }
+}
+
+// The key notices reach the popup through the application's client: Win+V
+// typed in another application opens it there.
+TEST(StartUp, TheShortcutReachesThePopup) {
+  const testing_sim::App editor = testing_sim::AddApp(L"/usr/bin/editor");
+  const HWND field = sim::AddEdit(editor.thread, editor.frame);
+  sim::SetFocus(field);
+  sim::Settle();
+  sim::KeyDown(VK_LWIN);
+  sim::Tap('V');
+  sim::Settle();
+  EXPECT_TRUE(App().GetPopupWindow()->IsShown());
+  sim::Tap(VK_ESCAPE);
+  sim::KeyUp(VK_LWIN);
+  sim::Settle();
+  EXPECT_FALSE(App().GetPopupWindow()->IsShown());
+  sim::RemoveWindow(editor.frame);
+}
+
+// "&Floating List" shows and hides the floating list; its check mark
+// follows.
+TEST(Commands, ToggleFloatingShowsAndHidesTheFloatingListWithItsCheckMark) {
+  FloatingWindow& floating = *App().GetFloatingWindow();
+  const bool before = floating.IsShown();
+  for (int i = 0; i < 2; ++i) {
+    const bool shown = floating.IsShown();
+    Command(ID_TOGGLE_FLOATING);
+    DispatchPending();
+    EXPECT_EQ(floating.IsShown(), !shown);
+    wxUpdateUIEvent update(ID_TOGGLE_FLOATING);
+    update.SetEventObject(&Frame());
+    Frame().GetEventHandler()->ProcessEvent(update);
+    EXPECT_EQ(update.GetChecked(), !shown);
+  }
+  EXPECT_EQ(floating.IsShown(), before);
+}
+
 struct SaveState : ::testing::Test {
   fs::path folder = AppConfig::GetFolder().utf8_string();
   fs::path settings = AppConfig::GetFilePath().utf8_string();
@@ -284,6 +340,12 @@ TEST_F(SaveState, StoresTheFrameAndWritesBothFiles) {
   EXPECT_EQ(OptionValue<int>(OPT_MAIN_FRAME_TAB, -1), 1);
   EXPECT_EQ(OptionValue<wxRect>(OPT_MAIN_FRAME_RECT, wxRect()), Frame().GetRect());
   EXPECT_EQ(OptionValue<wxRect>(OPT_MAIN_FRAME_RECT, wxRect()).GetSize(), wxSize(700, 500));
+  // The other windows' sizes, tabs and the floating list's state.
+  EXPECT_EQ(OptionValue<wxSize>(OPT_POPUP_SIZE, wxSize()), App().GetPopupWindow()->GetSize());
+  EXPECT_EQ(OptionValue<wxSize>(OPT_MENU_WINDOW_SIZE, wxSize()), App().GetMenuWindow()->GetSize());
+  EXPECT_EQ(OptionValue<wxRect>(OPT_FLOATING_RECT, wxRect()), App().GetFloatingWindow()->GetRect());
+  EXPECT_EQ(OptionValue<bool>(OPT_FLOATING_SHOWN, false), App().GetFloatingWindow()->IsShown());
+  for (int tab : {OPT_POPUP_TAB, OPT_MENU_WINDOW_TAB, OPT_FLOATING_TAB}) EXPECT_EQ(OptionValue<int>(tab, -1), 0);
   ASSERT_TRUE(fs::exists(settings));
   ASSERT_TRUE(fs::exists(history));
 

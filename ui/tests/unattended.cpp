@@ -5,7 +5,8 @@
 //   $PASTIQ_TEST_ANSWER is "no"; OK otherwise;
 // - each line of standard input is a command id, sent as its menu item sends
 //   it: a menu command to the main frame, from where it reaches the
-//   application;
+//   application; or "menu X Y", which opens the menu window at the screen
+//   point (X, Y) as the taskbar icon's left click does;
 // - once the program has shut down, on the simulated desktop, standard error
 //   gets "at exit: clipboard viewer V, keyboard hooks K, focus hooks F",
 //   V being "none" or "set": what the program left on the desktop.
@@ -23,6 +24,7 @@
 #include "app.h"
 #include "desktop.h"
 #include "mainframe.h"
+#include "menuwindow.h"
 #include "msgbox.h"
 #include "platform/clipboard.h"
 #include "platform/hooks.h"
@@ -54,6 +56,13 @@ void SendCommand(int id) {
 // is no number, is dropped.
 void ReadCommands() {
   for (std::string line; std::getline(std::cin, line);) {
+    int x = 0, y = 0;
+    if (std::sscanf(line.c_str(), "menu %d %d", &x, &y) == 2) {
+      if (wxTheApp) wxTheApp->CallAfter([x, y] {
+        if (MenuWindow* menu = wxGetApp().GetMenuWindow()) menu->OpenAt(wxPoint(x, y));
+      });
+      continue;
+    }
     char* end = nullptr;
     const long id = std::strtol(line.c_str(), &end, 10);
     if (end == line.c_str() || !wxTheApp) continue;

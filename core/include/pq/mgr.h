@@ -32,8 +32,9 @@ class MgrClient {
  public:
   virtual ~MgrClient() = default;
   // The popup list's turn at a key notice (vk 0 with released set: the
-  // shortcut's modifiers were let go); true when it took the key.
-  virtual bool OnPopupHotKey(WPARAM vk, bool released) { return false; }
+  // shortcut's modifiers were let go; repeat: the key's auto-repeat); true
+  // when it took the key.
+  virtual bool OnPopupHotKey(WPARAM vk, bool released, bool repeat) { return false; }
   // The floating list's turn, when the popup did not take the key.
   virtual bool OnFloatingHotKey(WPARAM vk) { return false; }
   // A capture was recorded: the taskbar icon's short animation.

@@ -65,6 +65,16 @@ class Backend {
   virtual void ReadKeyboard() {}
 
   virtual RECT WorkArea() = 0;
+  // The monitors, the primary first, each with its part of the work area.
+  // One that knows no monitors: the work area alone.
+  struct Monitor {
+    RECT area;
+    RECT work;
+  };
+  virtual std::vector<Monitor> Monitors() {
+    const RECT work = WorkArea();
+    return {Monitor{work, work}};
+  }
   virtual void Version(OSVERSIONINFOW* info) = 0;
   // Whether SetForegroundWindow may bring hwnd to the front now.
   virtual bool AllowSetForeground(HWND hwnd) = 0;

@@ -183,6 +183,29 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
 // SW_SHOWNA and the minimising commands do not.
 BOOL ShowWindow(HWND hwnd, int command);
 
+// --- Monitors ----------------------------------------------------------------
+// What MonitorFromWindow and MonitorFromRect return when nothing matches.
+inline constexpr DWORD MONITOR_DEFAULTTONULL = 0;
+inline constexpr DWORD MONITOR_DEFAULTTOPRIMARY = 1;
+inline constexpr DWORD MONITOR_DEFAULTTONEAREST = 2;
+inline constexpr DWORD MONITORINFOF_PRIMARY = 1;
+
+struct MONITORINFO {
+  DWORD cbSize;  // sizeof(MONITORINFO)
+  RECT rcMonitor;
+  RECT rcWork;  // the monitor's part of the work area
+  DWORD dwFlags;
+};
+
+// The monitor that shares the largest area with the rectangle (or with the
+// window's outer rectangle); with none sharing any, as flags says: null, the
+// primary monitor, or the nearest one. A handle stands for the monitors as
+// the desktop had them when it was returned.
+HMONITOR MonitorFromRect(const RECT* rect, DWORD flags);
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags);
+// FALSE for a handle of no monitor (the monitors changed) or a bad cbSize.
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info);
+
 // --- Window procedures and subclassing ---------------------------------------
 // GWLP_WNDPROC: the current procedure. Replacing it is allowed only for
 // windows of our own process (0 and ERROR_ACCESS_DENIED otherwise); the

@@ -190,6 +190,14 @@ class X11Backend final : public Backend {
     return r;
   }
 
+  std::vector<Monitor> Monitors() override {
+    std::vector<Monitor> out;
+    if (!conn.dpy) return out;
+    for (const MonitorArea& m : ReadMonitors(WorkArea())) out.push_back(Monitor{m.area, m.work});
+    KickIfQueued();
+    return out;
+  }
+
   void Version(OSVERSIONINFOW* info) override {
     *info = OSVERSIONINFOW{};
     info->dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);

@@ -114,6 +114,15 @@ void InitClipboard();
 void ShutdownClipboard();
 bool OnClipboardEvent(XEvent& ev);  // true when taken
 
+// Monitors (x11_monitors.cpp): each monitor RandR knows (the primary first)
+// with the window manager's work area clipped to it; the whole screen as one
+// monitor where RandR lists none.
+struct MonitorArea {
+  RECT area;
+  RECT work;
+};
+std::vector<MonitorArea> ReadMonitors(const RECT& workArea);
+
 // Foreign threads: work queued for other applications' windows.
 void RunForeign(DWORD tid);
 int RunAllForeign();

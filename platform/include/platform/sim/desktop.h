@@ -172,6 +172,13 @@ int Settle();
 
 // --- The rest of the desktop ---------------------------------------------------
 void SetWorkArea(const RECT& area);
+// The monitors, the primary first (until Reset; none: one monitor that is
+// the work area). SetWorkArea still sets what SPI_GETWORKAREA reports.
+struct MonitorSpec {
+  RECT area;
+  RECT work;
+};
+void SetMonitors(const std::vector<MonitorSpec>& monitors);
 void SetVersion(DWORD major, DWORD minor, DWORD platformId = VER_PLATFORM_WIN32_NT);
 // When false, SetForegroundWindow refuses (as a locked foreground does).
 void SetForegroundAllowed(bool allowed);
