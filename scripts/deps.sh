@@ -10,7 +10,7 @@ PKGS=(
   zlib1g-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libxtst-dev libxfixes-dev libxres-dev libxrandr-dev
-  xvfb xauth xclip xdotool openbox
+  xvfb xauth xclip xdotool openbox trayer
 )
 
 missing=()

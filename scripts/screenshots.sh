@@ -5,6 +5,8 @@
 # history (pastiq_sample_history: three lists of mixed records from several
 # applications), starts the real pastiq there, opens each window with
 # xdotool keys and clicks and saves one PNG per window in the output folder.
+# Last it starts the program again beside trayer's notification area for the
+# tray icon, its menu and a waiting notice.
 # Installs ImageMagick (for import) when it is missing. The test command does
 # not run this.
 #
@@ -67,6 +69,7 @@ mkdir -p "$HOME" "$PASTIQ_DATA_DIR"
 mkfifo "$work/commands"
 "$build/bin/ui_pastiq_unattended" <"$work/commands" >"$work/pastiq.log" 2>&1 &
 pids+=($!)
+pastiq_pid=$!
 exec 3>"$work/commands"
 
 # The id of the visible window whose title is $1 (waits for it).
@@ -236,3 +239,56 @@ echo "menu 900 700" >&3
 sleep 1
 import -window root -crop 210x360+720+370 "$out/menu-window.png"
 echo "screenshots: $out/menu-window.png"
+
+# The notification area: the program started again beside trayer's tray,
+# where it starts hidden as an icon. The tray stands at the bottom right
+# (the floating list takes the top right).
+exec 3>&-
+kill "$pastiq_pid"
+wait "$pastiq_pid" 2>/dev/null || true
+trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true >"$work/trayer.log" 2>&1 &
+pids+=($!)
+until_ok 20 sh -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"'
+eval "$(xdotool getdisplaygeometry --shell)"
+icon_x=$((WIDTH - 9)) icon_y=$((HEIGHT - 12))
+# Saves the bottom right corner of the screen, $2 x $3 pixels, as $out/$1.png.
+shoot_corner() {
+  sleep 0.8
+  import -window root -crop "$2x$3+$((WIDTH - $2))+$((HEIGHT - $3))" "$out/$1.png"
+  echo "screenshots: $out/$1.png"
+}
+# Starts the program (its copy that answers message boxes itself) with the
+# environment given, and waits until its icon is in the tray.
+start_in_tray() {
+  env "$@" "$build/bin/ui_pastiq_unattended" </dev/null >"$work/tray.log" 2>&1 &
+  tray_pid=$!
+  pids+=($tray_pid)
+  # The tray's panel has a child once the icon is in.
+  until_ok 30 sh -c "xwininfo -root -tree | grep -A1 '(\"panel\" \"trayer\")' | grep -q children"
+}
+stop_in_tray() {
+  kill "$tray_pid"
+  wait "$tray_pid" 2>/dev/null || true
+}
+
+start_in_tray
+xdotool mousemove 0 300
+shoot_corner tray 160 40
+# The icon's menu, on the right button.
+xdotool mousemove "$icon_x" "$icon_y" click 3
+shoot_corner tray-menu 300 260
+xdotool key Escape
+# The menu window, on the left button: its bottom right corner at the pointer,
+# above the tray.
+xdotool mousemove "$icon_x" "$icon_y" click 1
+shoot_corner tray-menu-window 320 420
+xdotool key Escape
+stop_in_tray
+
+# A newer version announced: the notice waits in the icon, which shows it
+# with its picture and, under the pointer, its text.
+start_in_tray PASTIQ_TEST_NEW_VERSION="3000004 https://example.org/pastiq/download"
+xdotool mousemove "$icon_x" "$icon_y"
+sleep 1.5
+shoot_corner tray-notice 720 100
+stop_in_tray

@@ -69,10 +69,11 @@ template <class Archive>
 void BitmapItem::save(Archive& ar, const unsigned int) const {
   RegisterItemClass<BitmapItem>();
   PictureBody body;
-  const std::vector<char> png = EncodePng();
+  const std::vector<BYTE> png = EncodePng();
   // A picture too large for a byte block is saved as none, like one that
   // does not encode.
-  if (!png.empty() && png.size() <= cmn::kMaxBlockBytes) body.image.assign(png.data(), png.size());
+  if (!png.empty() && png.size() <= cmn::kMaxBlockBytes)
+    body.image.assign(reinterpret_cast<const char*>(png.data()), png.size());
   ar << boost::serialization::make_nvp("bitmap", body);
 }
 
@@ -81,7 +82,7 @@ void BitmapItem::load(Archive& ar, const unsigned int) {
   RegisterItemClass<BitmapItem>();
   PictureBody body;
   ar >> boost::serialization::make_nvp("bitmap", body);
-  if (body.image.size() != 0) DecodePng(body.image.data(), body.image.size());
+  if (body.image.size() != 0) DecodePng(std::move(body.image));
 }
 
 template <class Archive>

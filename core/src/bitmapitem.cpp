@@ -1,9 +1,8 @@
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include <wx/image.h>
-#include <wx/log.h>
-#include <wx/mstream.h>
 
 #include "medium.h"
 #include "pq/item.h"
@@ -12,28 +11,9 @@
 namespace pq {
 namespace {
 
-void EnsurePngHandler() {
-  if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
-}
-
-std::uint32_t BigEndianWord(const unsigned char* p) {
-  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
-         std::uint32_t(p[3]);
-}
-
 bool PictureSizeAcceptable(std::uint64_t w, std::uint64_t h) {
   return w > 0 && h > 0 && w <= std::uint64_t(platform::kMaxBitmapSide) &&
          h <= std::uint64_t(platform::kMaxBitmapSide) && w * h <= kMaxPicturePixels;
-}
-
-// A PNG whose header promises a picture we would refuse anyway is not handed
-// to the decoder, which would allocate for it first.
-bool PngSizeAcceptable(const void* bytes, std::size_t size) {
-  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  const auto* p = static_cast<const unsigned char*>(bytes);
-  if (size < 33 || std::memcmp(p, kSignature, 8) != 0 || std::memcmp(p + 12, "IHDR", 4) != 0)
-    return false;
-  return PictureSizeAcceptable(BigEndianWord(p + 16), BigEndianWord(p + 20));
 }
 
 }  // namespace
@@ -173,7 +153,7 @@ bool BitmapItem::SetImage(const wxImage& source) {
     px.argb[i] = (a << 24) | (std::uint32_t(rgb[3 * i]) << 16) |
                  (std::uint32_t(rgb[3 * i + 1]) << 8) | std::uint32_t(rgb[3 * i + 2]);
   }
-  HBITMAP bitmap = platform::CreateBitmapFromPixels(std::move(px));
+  HBITMAP bitmap = platform::CreateBitmapFromPixels(px);
   SetHandle(bitmap);
   return bitmap != nullptr;
 }
@@ -183,29 +163,23 @@ wxBitmap BitmapItem::GetBitmap() const {
   return image.IsOk() ? wxBitmap(image) : wxBitmap();
 }
 
-std::vector<char> BitmapItem::EncodePng() const {
-  std::vector<char> out;
-  const wxImage image = GetImage();
-  if (!image.IsOk()) return out;
-  EnsurePngHandler();
-  wxLogNull quiet;  // an encoding failure is an empty body, never a dialog
-  wxMemoryOutputStream stream;
-  if (!image.SaveFile(stream, wxBITMAP_TYPE_PNG)) return out;
-  const std::size_t size = stream.GetLength();
-  out.resize(size);
-  if (size != 0) stream.CopyTo(out.data(), size);
-  return out;
+std::vector<BYTE> BitmapItem::EncodePng() const {
+  return m_bitmap != nullptr ? platform::PngFromBitmap(m_bitmap) : std::vector<BYTE>();
 }
 
 void BitmapItem::DecodePng(const void* bytes, std::size_t size) {
+  SetHandle(nullptr);  // the old picture goes before the new one is made
+  // Straight into the bitmap's pixels; a picture over the budget is refused
+  // from its header.
+  SetHandle(platform::BitmapFromPng(bytes, size, kMaxPicturePixels));
+}
+
+void BitmapItem::DecodePng(cmn::mblock<char>&& png) {
   SetHandle(nullptr);
-  if (bytes == nullptr || !PngSizeAcceptable(bytes, size)) return;
-  EnsurePngHandler();
-  wxLogNull quiet;  // a damaged picture loads as an empty one, silently
-  wxMemoryInputStream stream(bytes, size);
-  wxImage image;
-  if (!image.LoadFile(stream, wxBITMAP_TYPE_PNG)) return;
-  SetImage(image);
+  auto kept = std::make_shared<cmn::mblock<char>>(std::move(png));
+  const std::size_t size = kept->size();
+  std::shared_ptr<const BYTE> bytes(kept, reinterpret_cast<const BYTE*>(kept->data()));
+  SetHandle(platform::BitmapFromPngOnDemand(std::move(bytes), size, kMaxPicturePixels));
 }
 
 }  // namespace pq

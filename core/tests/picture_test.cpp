@@ -152,9 +152,9 @@ TEST_F(BitmapItemTest, PngRoundTrip) {
   px.argb[0] = 0x80FF0000u;  // some alpha
   px.hasAlpha = true;
   item.SetHandle(platform::CreateBitmapFromPixels(px));
-  const std::vector<char> png = item.EncodePng();
+  const std::vector<BYTE> png = item.EncodePng();
   ASSERT_GT(png.size(), 8u);
-  EXPECT_EQ(std::string(png.data() + 1, 3), "PNG");
+  EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
   pq::BitmapItem back;
   back.DecodePng(png.data(), png.size());
   ASSERT_FALSE(back.IsEmpty());
@@ -162,7 +162,7 @@ TEST_F(BitmapItemTest, PngRoundTrip) {
   ASSERT_TRUE(platform::ReadBitmapPixels(back.GetHandle(), &got));
   EXPECT_EQ(got.argb, px.argb);
   // Damaged PNG: empty, and no message (the test would hang on a dialog).
-  std::vector<char> broken = png;
+  std::vector<BYTE> broken = png;
   broken.resize(png.size() / 2);
   back.DecodePng(broken.data(), broken.size());
   EXPECT_TRUE(back.IsEmpty());

@@ -17,6 +17,8 @@
 namespace cmn {
 
 namespace {
+constexpr std::size_t kReadBuffer = 64 * 1024;
+
 void Check(bool ok, const char* what) {
   if (!ok) throw std::ios_base::failure(what);
 }
@@ -89,12 +91,14 @@ std::uint64_t WriteArchive(wxOutputStream& out, const ArchiveWriter& body) {
 
 void ReadArchive(wxInputStream& in, const ArchiveReader& body, std::uint64_t budget) {
   wxLogNull quiet;
-  wxBufferedInputStream outer(in);
+  // Large buffers: inflating a kilobyte at a time (the toolkit's default)
+  // spends more on the calls than on inflating.
+  wxBufferedInputStream outer(in, kReadBuffer);
   wxZlibInputStream zlib(outer, wxZLIB_AUTO);
-  wxBufferedInputStream inner(zlib);
+  wxBufferedInputStream inner(zlib, kReadBuffer);
   ReadBudget left(budget);
   try {
-    boost::iostreams::stream<BudgetedSource> is{BudgetedSource(inner, left)};
+    boost::iostreams::stream<BudgetedSource> is{BudgetedSource(inner, left), kReadBuffer};
     is.imbue(std::locale::classic());
     iarchive ar(is, 0, &left);
     body(ar);

@@ -58,16 +58,26 @@ constexpr std::size_t kChunk = 64 * 1024;
 
 bool IsBlank(int c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-// The library's base64 alphabet; it reads '=' as 0.
-int Base64Value(int c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  if (c == '=') return 0;
-  return -1;
-}
+// The library's base64 alphabet, with '=' read as 0 as the library reads it;
+// kBlank for what separates the text, kInvalid for everything else.
+constexpr signed char kBlank = -1;
+constexpr signed char kInvalid = -2;
+struct Base64Table {
+  signed char value[256];
+  constexpr Base64Table() : value() {
+    for (int c = 0; c < 256; ++c) value[c] = kInvalid;
+    for (int c = 'A'; c <= 'Z'; ++c) value[c] = static_cast<signed char>(c - 'A');
+    for (int c = 'a'; c <= 'z'; ++c) value[c] = static_cast<signed char>(c - 'a' + 26);
+    for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<signed char>(c - '0' + 52);
+    value[int('+')] = 62;
+    value[int('/')] = 63;
+    value[int('=')] = 0;
+    for (char c : {' ', '\n', '\t', '\r', '\v', '\f'}) value[static_cast<unsigned char>(c)] = kBlank;
+  }
+};
+constexpr Base64Table kBase64;
+
+int Base64Value(unsigned char c) { return kBase64.value[c]; }
 }  // namespace
 
 void iarchive::load(std::string& s) {
@@ -99,36 +109,57 @@ void iarchive::load_binary(void* address, std::size_t count) {
 void iarchive::load_binary_chunks(std::size_t count, const BinarySink& sink) {
   // The library writes a newline, the base64 text in lines, then padding;
   // it reads the characters it needs, skipping blanks, then everything up to
-  // and including the next blank. So does this, without its slow iterators.
+  // and including the next blank. So does this, without its slow iterators:
+  // the text comes in runs no longer than what is still needed (a blank
+  // taken along only makes the next run shorter), so nothing past the data
+  // is taken, and four characters at a time where no blank breaks them.
   if (count == 0) return;
   if (is.fail()) StreamError();
   std::streambuf* in = is.rdbuf();
-  char chunk[kChunk];
-  std::size_t filled = 0;
+  char text[kChunk];
+  char bytes[kChunk];
+  // Each character brings 6 bits: 4 for every 3 bytes, rounded up.
+  std::uint64_t needed = (std::uint64_t(count) * 4 + 2) / 3;
   std::uint32_t bits = 0;
-  int bitCount = 0;
-  while (count > 0) {
-    const int c = in->sbumpc();
-    if (c == std::char_traits<char>::eof()) {
+  int bitCount = 0;  // 0 exactly when a group of four starts
+  while (needed > 0) {
+    const auto want = static_cast<std::streamsize>(std::min<std::uint64_t>(needed, sizeof text));
+    const std::streamsize got = in->sgetn(text, want);
+    if (got <= 0) {
       is.setstate(std::ios::eofbit | std::ios::failbit);
       StreamError();
     }
-    if (IsBlank(c)) continue;
-    const int v = Base64Value(c);
-    if (v < 0) Refuse("invalid character in raw data");
-    bits = (bits << 6) | static_cast<std::uint32_t>(v);
-    bitCount += 6;
-    if (bitCount < 8) continue;
-    bitCount -= 8;
-    chunk[filled++] = static_cast<char>(bits >> bitCount);
-    bits &= (1u << bitCount) - 1;
-    --count;
-    if (filled == sizeof chunk) {
-      sink(chunk, filled);
-      filled = 0;
+    const auto* t = reinterpret_cast<const unsigned char*>(text);
+    std::size_t filled = 0;
+    for (std::streamsize i = 0; i < got;) {
+      if (bitCount == 0 && got - i >= 4) {
+        const int a = Base64Value(t[i]), b = Base64Value(t[i + 1]), c = Base64Value(t[i + 2]),
+                  d = Base64Value(t[i + 3]);
+        if ((a | b | c | d) >= 0) {
+          const std::uint32_t v = (std::uint32_t(a) << 18) | (std::uint32_t(b) << 12) |
+                                  (std::uint32_t(c) << 6) | std::uint32_t(d);
+          bytes[filled] = static_cast<char>(v >> 16);
+          bytes[filled + 1] = static_cast<char>(v >> 8);
+          bytes[filled + 2] = static_cast<char>(v);
+          filled += 3;
+          i += 4;
+          needed -= 4;
+          continue;
+        }
+      }
+      const int v = Base64Value(t[i++]);
+      if (v == kBlank) continue;
+      if (v < 0) Refuse("invalid character in raw data");
+      bits = (bits << 6) | static_cast<std::uint32_t>(v);
+      bitCount += 6;
+      --needed;
+      if (bitCount < 8) continue;
+      bitCount -= 8;
+      bytes[filled++] = static_cast<char>(bits >> bitCount);
+      bits &= (1u << bitCount) - 1;
     }
+    if (filled) sink(bytes, filled);
   }
-  if (filled) sink(chunk, filled);
   for (;;) {
     const int c = in->sbumpc();
     if (c == std::char_traits<char>::eof()) {

@@ -158,7 +158,11 @@ TEST(Growing, AGrownBlockHoldsExactlyItsBytes) {
 // reader refuses.
 TEST(RawData, ReadsWhatTheLibraryWritesAsTheLibraryReadsIt) {
   std::mt19937 rng(5);
-  for (std::size_t size = 1; size < 200; ++size) {
+  std::vector<std::size_t> sizes;
+  for (std::size_t size = 1; size < 200; ++size) sizes.push_back(size);
+  // Runs of text longer than the reader takes at once, ending on either side.
+  for (std::size_t size : {49151, 49152, 49153, 65536, 200003}) sizes.push_back(size);
+  for (std::size_t size : sizes) {
     std::string bytes(size, '\0');
     for (char& c : bytes) c = static_cast<char>(rng());
     const cmn::mblock<char> block(bytes.data(), bytes.size());
@@ -185,6 +189,43 @@ TEST(RawData, ReadsWhatTheLibraryWritesAsTheLibraryReadsIt) {
       EXPECT_TRUE(back == block) << size << (ours ? " ours" : " library's");
       EXPECT_EQ(afterBack, after) << size;
     }
+  }
+}
+
+// Blanks may stand anywhere in the text, not only where the library puts
+// its line breaks; the value after the run is read where it starts.
+TEST(RawData, BlanksAnywhereInTheTextAreSkipped) {
+  const std::string abc = "QUJD";  // "ABC"
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string bytes;
+  } cases[] = {
+      {"one group", "3\n\nQUJD\n7", "ABC"},
+      {"blanks inside a group", "3\n\nQ U\tJ\r\nD 7", "ABC"},
+      {"padding", "4\n\nQUJDRA==\n7", "ABCD"},
+      {"padding after a blank", "5\n\nQUJD\nREU= 7", "ABCDE"},
+      {"many groups, a blank every fifth character",
+       [&] {
+         std::string t = "3000\n\n";
+         for (int i = 0; i < 1000; ++i) t += abc.substr(0, 1) + " " + abc.substr(1) + (i % 19 == 18 ? "\n" : "");
+         return t + " 7";
+       }(),
+       [] {
+         std::string b;
+         for (int i = 0; i < 1000; ++i) b += "ABC";
+         return b;
+       }()},
+  };
+  for (const Case& c : cases) {
+    std::istringstream is(std::string(kHeader) + c.text);
+    is.imbue(std::locale::classic());
+    cmn::iarchive ar(is, 0);
+    cmn::mblock<char> back;
+    int after = 0;
+    ar >> back >> after;
+    EXPECT_EQ(std::string(back.data(), back.size()), c.bytes) << c.what;
+    EXPECT_EQ(after, 7) << c.what;
   }
 }
 

@@ -1,20 +1,22 @@
 #include <algorithm>
 #include <cstring>
+#include <cstdint>
+#include <mutex>
 #include <new>
 #include <unordered_map>
 
 #include "gdi_internal.h"
 #include "platform/gdi.h"
+#include "platform/memory.h"
 
 namespace {
 using platform::BitmapPixels;
 using platform::DibLayout;
 
 // The bitmap behind an HBITMAP: 32-bit pixels plus the format it came in.
-struct Bitmap {
+struct BitmapFormat {
   LONG width = 0;
   LONG height = 0;
-  std::vector<std::uint32_t> argb;  // top-down, 0xAARRGGBB
   WORD bitCount = 32;
   DWORD compression = BI_RGB;
   DWORD masks[4] = {0, 0, 0, 0};
@@ -22,6 +24,13 @@ struct Bitmap {
   LONG xPels = 0;
   LONG yPels = 0;
   bool hasAlpha = false;
+};
+struct Bitmap : BitmapFormat {
+  platform::detail::PixelStore argb;  // top-down, 0xAARRGGBB
+  platform::detail::PendingRowsPtr pending;  // rows not decoded yet, if any
+  // Held while rows are decoded: readers on two threads decode each row
+  // once, and a reader only reads rows decoded before it.
+  std::mutex decoding;
 };
 
 platform::detail::HandleTable<Bitmap>& Bitmaps() {
@@ -290,7 +299,7 @@ std::unique_ptr<Bitmap> Decode(const BYTE* p, std::size_t size, const DibLayout&
       bm->palette.push_back(RGBQUAD{q[0], q[1], q[2], 0});
     }
   }
-  bm->argb.assign(std::size_t(L.width) * L.height, 0);
+  platform::detail::SizePixelStore(bm->argb, std::size_t(L.width) * L.height);  // every pixel written below
   bool anyAlpha = false;
   DWORD masks[3] = {L.masks[0], L.masks[1], L.masks[2]};
   if (L.bitCount == 16 && L.compression == BI_RGB) {
@@ -342,6 +351,23 @@ std::unique_ptr<Bitmap> Decode(const BYTE* p, std::size_t size, const DibLayout&
 }
 
 Bitmap* Find(HBITMAP h) { return Bitmaps().Find(h); }
+
+// The bitmap with at least its first `rows` rows of pixels decoded; what
+// reads pixels finds its bitmap here.
+Bitmap* DecodedRows(Bitmap* bm, LONG rows) {
+  if (bm == nullptr) return nullptr;
+  std::lock_guard<std::mutex> hold(bm->decoding);
+  if (bm->pending && platform::detail::DecodeRows(*bm->pending, bm->argb.data(), rows) >= bm->height)
+    bm->pending.reset();  // and with it the file it decoded from
+  return bm;
+}
+
+Bitmap* FindRows(HBITMAP h, LONG rows) { return DecodedRows(Find(h), rows); }
+
+Bitmap* FindWhole(HBITMAP h) {
+  Bitmap* bm = Find(h);
+  return bm ? DecodedRows(bm, bm->height) : nullptr;
+}
 }  // namespace
 
 namespace platform::detail {
@@ -374,7 +400,8 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const vo
     auto bm = std::make_unique<Bitmap>();
     bm->width = width;
     bm->height = height;
-    bm->argb.assign(std::size_t(width) * height, 0);
+    platform::detail::SizePixelStore(bm->argb, std::size_t(width) * height);
+    if (!bits) std::fill(bm->argb.begin(), bm->argb.end(), 0u);
     if (bits) {
       const BYTE* p = static_cast<const BYTE*>(bits);
       for (std::size_t i = 0; i < bm->argb.size(); ++i) {
@@ -393,11 +420,15 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
 }
 
 HANDLE CopyImage(HANDLE h, UINT type, int cx, int cy, UINT) {
-  Bitmap* bm = Find(static_cast<HBITMAP>(h));
+  Bitmap* bm = FindWhole(static_cast<HBITMAP>(h));
   if (type != IMAGE_BITMAP || !bm) return nullptr;
   if ((cx && cx != bm->width) || (cy && cy != bm->height)) return nullptr;
   try {
-    return Bitmaps().Add<HBITMAP>(std::make_unique<Bitmap>(*bm));
+    auto copy = std::make_unique<Bitmap>();
+    static_cast<BitmapFormat&>(*copy) = *bm;
+    platform::detail::SizePixelStore(copy->argb, bm->argb.size());
+    std::copy(bm->argb.begin(), bm->argb.end(), copy->argb.begin());
+    return Bitmaps().Add<HBITMAP>(std::move(copy));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -421,7 +452,7 @@ int GetObjectW(HANDLE h, int size, LPVOID out) {
 }
 
 LONG GetBitmapBits(HBITMAP bitmap, LONG size, LPVOID bits) {
-  Bitmap* bm = Find(bitmap);
+  Bitmap* bm = FindWhole(bitmap);
   if (!bm || size <= 0 || !bits) return 0;
   std::size_t n = std::min<std::size_t>(std::size_t(size) / 4, bm->argb.size());
   BYTE* p = static_cast<BYTE*>(bits);
@@ -446,6 +477,7 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMAPIN
   if (!bits) return 1;
   if (start >= UINT(bm->height)) return 0;
   lines = std::min<UINT>(lines, UINT(bm->height) - start);
+  DecodedRows(bm, bm->height);  // the pixels, now that they are asked for
   WriteBits(*bm, f, topDown, start, lines, static_cast<BYTE*>(bits));
   return static_cast<int>(lines);
 }
@@ -556,7 +588,7 @@ std::size_t PackedDibSize(HBITMAP bitmap, WORD bitCount, DWORD compression) {
 
 bool WritePackedDib(HBITMAP bitmap, void* out, std::size_t size, WORD bitCount, DWORD compression,
                     bool topDown) {
-  Bitmap* bm = Find(bitmap);
+  Bitmap* bm = FindWhole(bitmap);
   PackFormat f;
   if (!bm || !out || !ResolveFormat(*bm, bitCount, compression, &f)) return false;
   if (size < PackedSize(*bm, f)) return false;
@@ -576,17 +608,22 @@ std::vector<BYTE> PackedDibFromBitmap(HBITMAP bitmap, WORD bitCount, DWORD compr
 }
 
 bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* out) {
-  Bitmap* bm = Find(bitmap);
+  Bitmap* bm = FindWhole(bitmap);
   if (!bm || !out) return false;
+  try {
+    platform::detail::ReservePixels(out->argb, bm->argb.size());
+    out->argb.assign(bm->argb.begin(), bm->argb.end());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   out->width = bm->width;
   out->height = bm->height;
-  out->argb = bm->argb;
   out->hasAlpha = bm->hasAlpha;
   return true;
 }
 
 bool ReadBitmapPixels(HBITMAP bitmap, const RECT& part, BitmapPixels* out) {
-  Bitmap* bm = Find(bitmap);
+  Bitmap* bm = FindRows(bitmap, part.bottom);
   if (!bm || !out) return false;
   const LONG left = std::max<LONG>(part.left, 0);
   const LONG top = std::max<LONG>(part.top, 0);
@@ -597,46 +634,57 @@ bool ReadBitmapPixels(HBITMAP bitmap, const RECT& part, BitmapPixels* out) {
   out->height = bottom - top;
   out->hasAlpha = bm->hasAlpha;
   try {
-    out->argb.resize(std::size_t(out->width) * std::size_t(out->height));
+    platform::detail::ReservePixels(out->argb, std::size_t(out->width) * std::size_t(out->height));
+    for (LONG y = top; y < bottom; ++y) {
+      const auto row = bm->argb.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(bm->width));
+      out->argb.insert(out->argb.end(), row + left, row + right);
+    }
   } catch (const std::bad_alloc&) {
     return false;
-  }
-  for (LONG y = top; y < bottom; ++y) {
-    const auto row = bm->argb.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(bm->width));
-    std::copy(row + left, row + right, out->argb.begin() + std::ptrdiff_t(std::size_t(y - top) * std::size_t(out->width)));
   }
   return true;
 }
 
 HBITMAP CreateBitmapFromPixels(const BitmapPixels& px) {
-  if (!SidesOk(px.width, px.height) || px.argb.size() < std::size_t(px.width) * px.height) return nullptr;
-  try {
-    BitmapPixels copy;
-    copy.width = px.width;
-    copy.height = px.height;
-    copy.hasAlpha = px.hasAlpha;
-    copy.argb.assign(px.argb.begin(), px.argb.begin() + std::size_t(px.width) * px.height);
-    return CreateBitmapFromPixels(std::move(copy));
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-HBITMAP CreateBitmapFromPixels(BitmapPixels&& px) {
   const std::size_t count = std::size_t(px.width) * std::size_t(px.height);
   if (!SidesOk(px.width, px.height) || px.argb.size() < count) return nullptr;
   try {
-    auto bm = std::make_unique<Bitmap>();
-    bm->width = px.width;
-    bm->height = px.height;
-    px.argb.resize(count);
-    bm->argb.swap(px.argb);
-    bm->hasAlpha = px.hasAlpha;
-    if (!px.hasAlpha)
-      for (auto& c : bm->argb) c &= 0xFFFFFF;
-    return Bitmaps().Add<HBITMAP>(std::move(bm));
+    detail::PixelStore argb;
+    detail::SizePixelStore(argb, count);
+    const std::uint32_t keep = px.hasAlpha ? 0xFFFFFFFFu : 0xFFFFFFu;
+    for (std::size_t i = 0; i < count; ++i) argb[i] = px.argb[i] & keep;
+    return detail::AdoptPixelStore(px.width, px.height, std::move(argb), px.hasAlpha);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 }  // namespace platform
+
+namespace platform::detail {
+bool ViewBitmapPixels(HBITMAP bitmap, PixelView* out) {
+  const Bitmap* bm = FindWhole(bitmap);
+  if (!bm || !out) return false;
+  out->width = bm->width;
+  out->height = bm->height;
+  out->argb = bm->argb.data();
+  out->hasAlpha = bm->hasAlpha;
+  return true;
+}
+
+HBITMAP AdoptPixelStore(LONG width, LONG height, PixelStore&& argb, bool hasAlpha, PendingRowsPtr pending) {
+  const std::size_t count = std::size_t(width) * std::size_t(height);
+  if (!SidesOk(width, height) || argb.size() < count) return nullptr;
+  try {
+    auto bm = std::make_unique<Bitmap>();
+    bm->width = width;
+    bm->height = height;
+    argb.resize(count);
+    bm->argb.swap(argb);
+    bm->hasAlpha = hasAlpha;
+    bm->pending = std::move(pending);
+    return Bitmaps().Add<HBITMAP>(std::move(bm));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+}  // namespace platform::detail

@@ -2,8 +2,9 @@
 // a 4000 x 3000 bitmap), each up to its first paint, alone and as the main
 // window shows the record picked in its list, and the RTF reader on
 // 10 MB of input (without its cap on the text kept) with the memory its
-// result keeps. Needs a display; run by
-// hand: xvfb-run -a build/bin/ui_bench
+// result keeps. The core's share of showing the bitmap (unpacking it) is
+// core_bench's BM_UnpackBitmap4000x3000. Needs a display; run by hand:
+// xvfb-run -a build/bin/ui_bench
 #include <malloc.h>
 
 #include <cstdio>
@@ -17,10 +18,10 @@
 #include <boost/make_shared.hpp>
 #include <wx/app.h>
 #include <wx/frame.h>
-#include <wx/image.h>
 #include <wx/init.h>
 #include <wx/listctrl.h>
 
+#include "bench_pictures.h"
 #include "display.h"
 #include "historywindow.h"
 #include "mainframe.h"
@@ -92,28 +93,10 @@ pq::RecordPtr RtfRecord(std::mt19937& rng) {
   return Record(rtf);
 }
 
-// A screenshot-like picture: flat areas with lines of "text"; or noise, the
-// worst case for the PNG the record keeps.
+// A 4000 x 3000 picture, screenshot-like or noise.
 pq::RecordPtr BitmapRecord(std::mt19937& rng, bool noise) {
-  wxImage image(4000, 3000);
-  unsigned char* rgb = image.GetData();
-  for (int y = 0; y < 3000; ++y)
-    for (int x = 0; x < 4000; ++x) {
-      unsigned char* p = rgb + 3 * (std::size_t(y) * 4000 + std::size_t(x));
-      if (noise) {
-        const unsigned v = rng();
-        p[0] = static_cast<unsigned char>(v);
-        p[1] = static_cast<unsigned char>(v >> 8);
-        p[2] = static_cast<unsigned char>(v >> 16);
-      } else {
-        const bool ink = (y % 20 < 12) && ((x / 7 + y / 20) % 5 != 0) && ((x * 31 + y * 17) % 11 < 4);
-        p[0] = ink ? 20 : static_cast<unsigned char>(230 - (x / 400) * 8);
-        p[1] = ink ? 20 : 230;
-        p[2] = ink ? 40 : static_cast<unsigned char>(240 - (y / 300) * 6);
-      }
-    }
   auto* item = new pq::BitmapItem;
-  item->SetImage(image);
+  item->SetHandle(platform::CreateBitmapFromPixels(testing_bench::LargePicture(rng, noise)));
   return Record(item);
 }
 
@@ -166,21 +149,6 @@ void BM_ShowRtf1MB(benchmark::State& state) {
   RunShow(state, RtfRecord(rng), RtfRecord(rng));
 }
 BENCHMARK(BM_ShowRtf1MB)->Unit(benchmark::kMillisecond)->Iterations(10);
-
-// The part of showing a bitmap record that is the core's: unpacking its
-// items, the PNG decoded into the item's bitmap.
-void BM_UnpackBitmap4000x3000(benchmark::State& state) {
-  std::mt19937 rng(3);
-  const pq::RecordPtr record = BitmapRecord(rng, state.range(0) != 0);
-  for (auto _ : state) {
-    pq::DataObject* d = record->CreateDataObject(nullptr);
-    benchmark::DoNotOptimize(d);
-    d->Release();
-  }
-  state.SetLabel(state.range(0) ? "noise" : "screenshot-like");
-  state.counters["png_MB"] = double(record->items.size()) / 1e6;
-}
-BENCHMARK(BM_UnpackBitmap4000x3000)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(6);
 
 void BM_ShowBitmap4000x3000(benchmark::State& state) {
   std::mt19937 rng(3);

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <string>
 
+#include <wx/bmpbndl.h>
 #include <wx/cmdline.h>
 #include <wx/html/helpctrl.h>
 #include <wx/image.h>
@@ -15,6 +16,7 @@
 #include "appnotify.h"
 #include "aboutdlg.h"
 #include "appversion.h"
+#include "cmn/timer.h"
 #include "cmn/versionchecker.h"
 #include "commands.h"
 #include "desktop.h"
@@ -35,6 +37,7 @@
 #include "sendmenu.h"
 #include "sessionend.h"
 #include "startup.h"
+#include "taskbaricon.h"
 
 PastiqApp::PastiqApp() {
   Bind(EVT_APP_NOTIFY, &PastiqApp::OnStartupNotice, this, ID_NOTIFY_STARTUP);
@@ -124,26 +127,40 @@ bool PastiqApp::OnInit() {
   if (!server->StartIfEnabled())
     ShowMessageBox("Failed to start clipboard networking receiver (server)!", "Error", wxOK | wxICON_HAND);
   pq::Mgr::Get().SetClient(client.get());
-  // 8. The taskbar icon: not built yet.
+  // 8. The taskbar icon, without a picture yet.
+  taskBarIcon = new TaskBarIcon;
   // 9. The main frame, hidden; the menu window, the floating list and the
   // popup list, each given the history.
   mainFrame = new MainFrame(history);
   SetTopWindow(mainFrame);
   menuWindow = new MenuWindow(history);
+  taskBarIcon->SetMenuWindow(menuWindow);  // its left click opens it
   floatingWindow = new FloatingWindow(history);
   popupWindow = new PopupWindow(history);
   // 10. The windows' start-up, the main frame first (it starts the clipboard
   // manager, whose key notices reach the popup and the floating list through
-  // the application's client).
+  // the application's client, which also animates the taskbar icon).
   mainFrame->Start();
   popupWindow->RestoreState();
   floatingWindow->RestoreState();
   menuWindow->RestoreState();
-  // 11. The program icon for the frames; the tray icon comes with the
-  // taskbar icon. Until there is one, the main window shows at start, so that
-  // the program can be reached at all.
+  // 11. The tray icon, and the program icon for the frames. Where no
+  // notification area takes the icon in, the main window shows, so the
+  // program can always be reached.
+  {
+    const std::unique_ptr<wxImage> strip = LoadImageStrip();
+    taskBarIcon->ShowIcon(GetAppIcon(*strip), kProductTitle);
+  }
   mainFrame->SetIcons(GetAppIcons());
-  mainFrame->Show();
+  if (!wxTaskBarIcon::IsAvailable()) {
+    mainFrame->Show();
+  } else {
+    // A notification area takes the icon in a moment after it asks.
+    trayCheck = cmn::MakeTimer(cmn::Timer::kOneShot, [this] {
+      if (mainFrame && !TaskBarIcon::IsEmbedded()) mainFrame->Show();
+    });
+    if (trayCheck) trayCheck->Start(kTrayEmbedGraceMs);
+  }
   // 12. The help controller is made on the first Manual command
   // (ShowManual), so a missing or broken manual never stops a start.
 
@@ -162,10 +179,9 @@ void PastiqApp::OnDeferredStartup() {
   if (deferredStartupDone) return;
   deferredStartupDone = true;
   // 1. The socket layer was initialised before the server (OnInit, step 7).
-  // The version checker's notices go to the taskbar icon, which plugs itself
-  // in as the handler (VersionChecker::SetHandler) once it exists; until then
-  // a check posts nothing.
-  versionChecker = new cmn::wx::VersionChecker(nullptr, VersionFileUrl(), "pastiq");
+  // 2. The version checker's notices go to the taskbar icon.
+  versionChecker = new cmn::wx::VersionChecker(taskBarIcon, VersionFileUrl(), "pastiq");
+  // 3.
   if (OptionValue<bool>(OPT_CHECK_VERSION, false)) versionChecker->Start();
 }
 
@@ -205,10 +221,13 @@ int PastiqApp::OnExit() {
   SaveState();
   // 2. The version checker goes before the taskbar icon that receives its
   // notices: its destructor returns at once and leaves a check still
-  // running nobody to post to. Then the taskbar icon goes here, and the
-  // help controller (with its window).
+  // running nobody to post to. Then the taskbar icon leaves the
+  // notification area, and the help controller goes (with its window).
   delete versionChecker;
   versionChecker = nullptr;
+  trayCheck.reset();
+  delete taskBarIcon;
+  taskBarIcon = nullptr;
   delete helpController;
   helpController = nullptr;
   // 3. Every transfer thread is told that the program closes and waited for.

@@ -28,8 +28,10 @@ class Server;
 namespace pq {
 class History;
 }
-// Not built yet (see above).
 class TaskBarIcon;
+namespace cmn {
+class Timer;
+}
 namespace cmn::wx {
 class VersionChecker;
 }  // namespace cmn::wx
@@ -70,6 +72,10 @@ class PastiqApp : public wxApp {
   cmn::wx::VersionChecker* GetVersionChecker() const { return versionChecker; }
   wxHtmlHelpController* GetHelpController() const { return helpController; }
 
+  // How long a notification area has to take the tray icon in before the
+  // main window shows in its place.
+  static constexpr int kTrayEmbedGraceMs = 5000;
+
   // Whether the deferred start-up has run.
   bool DeferredStartupDone() const { return deferredStartupDone; }
 
@@ -86,6 +92,7 @@ class PastiqApp : public wxApp {
 
   TaskBarIcon* taskBarIcon = nullptr;
   std::unique_ptr<wxSingleInstanceChecker> instanceChecker;
+  std::unique_ptr<cmn::Timer> trayCheck;  // the main window shows when the icon was not taken in
   MainFrame* mainFrame = nullptr;
   MenuWindow* menuWindow = nullptr;
   FloatingWindow* floatingWindow = nullptr;

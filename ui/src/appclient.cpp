@@ -5,6 +5,7 @@
 #include "logger.h"
 #include "net/send.h"
 #include "popupwindow.h"
+#include "taskbaricon.h"
 
 void AppClient::SendRecord(const pq::RecordPtr& record, const NetworkAddress& host) {
   net::SendRecord(app_.GetServer(), record, host);
@@ -13,7 +14,7 @@ void AppClient::SendRecord(const pq::RecordPtr& record, const NetworkAddress& ho
 void AppClient::Log(int level, const wxString& text) { Logger::Get().Log(level, text); }
 
 void AppClient::AnimateTaskbarIcon() {
-  // The taskbar icon starts its animation here once it exists.
+  if (TaskBarIcon* icon = app_.GetTaskBarIcon()) icon->Animate();
 }
 
 bool AppClient::OnPopupHotKey(WPARAM vk, bool released, bool repeat) {

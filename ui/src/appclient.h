@@ -16,7 +16,7 @@ class AppClient : public pq::MgrClient, public net::AppServices {
   void SendRecord(const pq::RecordPtr& record, const NetworkAddress& host) override;
   // The program's log (any thread).
   void Log(int level, const wxString& text) override;
-  // For the manager and the server alike; nothing until there is an icon.
+  // For the manager and the server alike (GUI thread).
   void AnimateTaskbarIcon() override;
   // The popup list's and the floating list's turns at a key notice; not
   // taken while the window does not exist.

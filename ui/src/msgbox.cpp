@@ -4,6 +4,8 @@
 
 #include <wx/msgdlg.h>
 
+#include "dlgmgr.h"
+
 namespace {
 MessageBoxHandler& Handler() {
   static MessageBoxHandler handler;
@@ -14,6 +16,17 @@ MessageBoxHandler& Handler() {
 int ShowMessageBox(const wxString& message, const wxString& caption, long style, wxWindow* parent) {
   if (Handler()) return Handler()(message, caption, style, parent);
   return wxMessageBox(message, caption, style, parent);
+}
+
+int ShowManagedMessageBox(const wxString& message, const wxString& caption, long style) {
+  if (DlgMgr::CurrentDialog()) {
+    DlgMgr::CurrentDialog()->Raise();
+    return wxID_NONE;
+  }
+  if (Handler()) return Handler()(message, caption, style, nullptr);
+  wxMessageDialog dialog(nullptr, message, caption, style);
+  int result = wxID_NONE;
+  return DlgMgr::ShowModal(&dialog, &result) ? result : wxID_NONE;
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {

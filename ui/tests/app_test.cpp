@@ -3,6 +3,7 @@
 // commands sent as command events, and the saved state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
@@ -13,13 +14,17 @@
 #include <wx/html/helpfrm.h>
 #include <wx/stattext.h>
 #include <wx/image.h>
+#include <wx/menu.h>
 #include <wx/socket.h>
+#include <wx/taskbar.h>
 #include <wx/timer.h>
 
 #include "aboutdlg.h"
 #include "app.h"
 #include "app_state.h"
 #include "appconfig.h"
+#include "appnotify.h"
+#include "appversion.h"
 #include "cmn/versionchecker.h"
 #include "commands.h"
 #include "dlgmgr.h"
@@ -42,6 +47,7 @@
 #include "pq/mgr.h"
 #include "sessionend.h"
 #include "sim_app.h"
+#include "taskbaricon.h"
 #include "startup.h"
 
 namespace fs = std::filesystem;
@@ -148,9 +154,12 @@ TEST(GuiQueue, IsDrainedFromTheMainLoop) {
   EXPECT_EQ(main.GetRecord(0)->GetApplication(), "/usr/bin/editor");
 }
 
-// Until the program has a taskbar icon, the main window is its only way in:
-// it shows at start, with the program's icon and a tab per list.
-TEST(StartUp, ShowsTheMainWindowWithItsListsAndIcon) {
+// This display has no notification area, so the tray icon is nowhere to be
+// seen: the main window is the only way in and shows at start, with the
+// program's icon and a tab per list.
+TEST(StartUp, WithoutANotificationAreaShowsTheMainWindowWithItsListsAndIcon) {
+  ASSERT_FALSE(wxTaskBarIcon::IsAvailable());
+  ASSERT_NE(App().GetTaskBarIcon(), nullptr);
   EXPECT_TRUE(g_mainFrameShownAtStart);
   EXPECT_TRUE(Frame().GetIcons().GetIcon(wxSize(32, 32)).IsOk());
   EXPECT_EQ(Frame().GetIcons().GetIconCount(), 2u);
@@ -247,6 +256,56 @@ TEST(Commands, ManualMakesTheHelpControllerOnFirstUse) {
   EXPECT_TRUE(App().GetHelpController()->GetFrame()->IsShown());
   App().GetHelpController()->GetFrame()->Close();
   DispatchPending();
+}
+
+// A command of the tray icon's menu, as the menu sends it: to the icon, from
+// where it travels on to the application.
+void TrayCommand(int id) {
+  wxCommandEvent event(wxEVT_MENU, id);
+  App().GetTaskBarIcon()->ProcessEvent(event);
+}
+
+TEST(TrayMenu, ItsFloatingListItemIsCheckedWhileTheListShows) {
+  TaskBarIcon& icon = *App().GetTaskBarIcon();
+  for (int i = 0; i < 2; ++i) {
+    TrayCommand(ID_TOGGLE_FLOATING);
+    const bool shown = App().GetFloatingWindow()->IsShown();
+    std::unique_ptr<wxMenu> menu(icon.CreatePopupMenu());
+    menu->UpdateUI(&icon);  // as before it opens
+    EXPECT_EQ(menu->IsChecked(ID_TOGGLE_FLOATING), shown) << i;
+  }
+}
+
+TEST(TrayMenu, ItsCommandsReachTheApplication) {
+  Frame().Close();
+  TrayCommand(ID_SHOW_MAIN_WINDOW);
+  EXPECT_TRUE(Frame().IsShown());
+  const bool recording = OptionValue<bool>(OPT_RECORDING, false);
+  TrayCommand(ID_TOGGLE_RECORDING);
+  EXPECT_EQ(OptionValue<bool>(OPT_RECORDING, false), !recording);
+  TrayCommand(ID_TOGGLE_RECORDING);
+  EXPECT_EQ(OptionValue<bool>(OPT_RECORDING, false), recording);
+  App().CallAfter([] { TrayCommand(wxID_EXIT); });
+  EXPECT_TRUE(RunMainLoop());
+}
+
+// What a version check that found a newer version posts reaches the icon
+// the application made, and waits there until it is shown.
+TEST(TrayIcon, ANewerVersionsNoticeWaitsInTheIconUntilShown) {
+  TaskBarIcon& icon = *App().GetTaskBarIcon();
+  const int version = std::max(OptionValue<int>(OPT_NOTIFIED_VERSION, 0), APP_VERSION_CODE) + 1;
+  wxCommandEvent notice(EVT_APP_NOTIFY, ID_NOTIFY_NEW_VERSION);
+  notice.SetInt(version);
+  notice.SetString("https://example.org/pastiq");
+  icon.AddPendingEvent(notice);
+  DispatchPending();
+  ASSERT_EQ(icon.PendingMessageCount(), 1u);
+  EXPECT_EQ(OptionValue<int>(OPT_NOTIFIED_VERSION, 0), version);
+  MessageBoxRecorder boxes;
+  EXPECT_TRUE(icon.ShowPendingMessage());
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_TRUE(boxes.boxes[0].message.EndsWith("https://example.org/pastiq"));
+  EXPECT_EQ(icon.PendingMessageCount(), 0u);
 }
 
 TEST(Commands, ExitEndsTheMainLoop) {

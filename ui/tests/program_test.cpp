@@ -263,4 +263,52 @@ INSTANTIATE_TEST_SUITE_P(Signals, ProgramSessionEnd,
                                               : info.param.signal == SIGHUP ? "Hup"
                                                                             : "Int");
                          });
+// The width and height in a PNG file's header; (0, 0) for no PNG.
+std::pair<unsigned, unsigned> PngSize(const fs::path& file) {
+  const std::string bytes = ReadFile(file);
+  if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0)
+    return {0, 0};
+  auto word = [&](std::size_t at) {
+    unsigned value = 0;
+    for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  return {word(16), word(20)};
+}
+
+// Installed under a prefix of its own, the program finds its libraries, its
+// desktop entry and icons are where desktops look, and the run-at-login
+// entry it writes names the installed program.
+TEST_F(Program, InstalledUnderAPrefixItRunsAndTheDesktopFindsIt) {
+  const fs::path prefix = testing_sandbox::MakeTempDir("prefix");
+  ChildProcess install({PASTIQ_CMAKE, "--install", PASTIQ_BUILD_DIR, "--prefix", prefix.string()},
+                       ChildProcess::Options().WithStderr());
+  const std::string said = install.ReadAll(60s);
+  ASSERT_EQ(install.Wait(10s), 0) << said;
+
+  const fs::path program = prefix / "bin" / "pastiq";
+  for (const fs::path& file : {program, prefix / "share/pastiq/manual/pastiq.hhp"}) EXPECT_TRUE(fs::exists(file)) << file;
+  for (const unsigned size : {16u, 32u, 48u}) {
+    const std::string dir = std::to_string(size) + "x" + std::to_string(size);
+    EXPECT_EQ(PngSize(prefix / "share/icons/hicolor" / dir / "apps/pastiq.png"), std::make_pair(size, size)) << dir;
+  }
+  const std::string entry = ReadFile(prefix / "share/applications/pastiq.desktop");
+  EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u) << entry;
+  EXPECT_NE(entry.find("\nExec=" + program.string() + "\n"), std::string::npos) << entry;
+  EXPECT_NE(entry.find("\nIcon=pastiq\n"), std::string::npos) << entry;
+
+  // A start from the login entry with starting at login switched off reads
+  // the settings, rewrites the entry and ends: far enough to show that the
+  // program and its libraries load.
+  WriteSettingsWithAutoStart(false);
+  fs::remove(autostart);
+  ChildProcess installed = StartProgram(program.string(), {"-startup"});
+  ASSERT_GT(installed.pid(), 0);
+  const int status = installed.Wait(15s);
+  ASSERT_NE(status, -1) << "still running";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 127) << installed.ReadAll();
+  const std::string login = ReadFile(autostart);
+  EXPECT_NE(login.find("\nExec=" + program.string() + " -startup\n"), std::string::npos) << login;
+}
+
 }  // namespace

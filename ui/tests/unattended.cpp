@@ -7,6 +7,9 @@
 //   it: a menu command to the main frame, from where it reaches the
 //   application; or "menu X Y", which opens the menu window at the screen
 //   point (X, Y) as the taskbar icon's left click does;
+// - with $PASTIQ_TEST_NEW_VERSION ("VERSION ADDRESS"), the taskbar icon
+//   gets the version checker's notice of that version once the main loop
+//   runs, as if a check had found it;
 // - once the program has shut down, on the simulated desktop, standard error
 //   gets "at exit: clipboard viewer V, keyboard hooks K, focus hooks F",
 //   V being "none" or "set": what the program left on the desktop.
@@ -22,6 +25,7 @@
 #include <wx/module.h>
 
 #include "app.h"
+#include "appnotify.h"
 #include "desktop.h"
 #include "mainframe.h"
 #include "menuwindow.h"
@@ -29,6 +33,7 @@
 #include "platform/clipboard.h"
 #include "platform/hooks.h"
 #include "platform/sim/desktop.h"
+#include "taskbaricon.h"
 
 namespace {
 const bool installed = [] {
@@ -70,6 +75,25 @@ void ReadCommands() {
   }
 }
 
+// The notice a version check would post, from $PASTIQ_TEST_NEW_VERSION.
+void PostNewVersionNotice() {
+  const char* given = std::getenv("PASTIQ_TEST_NEW_VERSION");
+  if (!given) return;
+  const std::string text = given;
+  const std::size_t blank = text.find(' ');
+  if (blank == std::string::npos) return;
+  const int version = std::atoi(text.substr(0, blank).c_str());
+  const wxString address = wxString::FromUTF8(text.substr(blank + 1));
+  wxTheApp->CallAfter([version, address] {
+    TaskBarIcon* icon = wxGetApp().GetTaskBarIcon();
+    if (!icon) return;
+    wxCommandEvent notice(EVT_APP_NOTIFY, ID_NOTIFY_NEW_VERSION);
+    notice.SetInt(version);
+    notice.SetString(address);
+    icon->AddPendingEvent(notice);
+  });
+}
+
 }  // namespace
 
 class UnattendedModule : public wxModule {
@@ -79,6 +103,7 @@ class UnattendedModule : public wxModule {
     // OnExit runs, so which one it is is noted now.
     onSimulatedDesktop_ = RunsOnSimulatedDesktop();
     std::thread(&ReadCommands).detach();
+    PostNewVersionNotice();
     return true;
   }
   // Runs after the application's OnExit.

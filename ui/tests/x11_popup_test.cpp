@@ -39,6 +39,9 @@ Screen Look(const std::string& display, const std::string& cls) {
   Display* dpy = XOpenDisplay(display.c_str());
   if (!dpy) return out;
   const Atom classAtom = XInternAtom(dpy, "_PASTIQ_CLASS", False);
+  // A window destroyed while the tree is walked answers BadWindow; Xlib's
+  // default handler would end the test process for it.
+  XErrorHandler old = XSetErrorHandler([](Display*, XErrorEvent*) -> int { return 0; });
   std::function<void(Window)> walk = [&](Window w) {
     Atom type = None;
     int format = 0;
@@ -62,6 +65,8 @@ Screen Look(const std::string& display, const std::string& cls) {
   walk(DefaultRootWindow(dpy));
   int revert = 0;
   XGetInputFocus(dpy, &out.focus, &revert);
+  XSync(dpy, False);
+  XSetErrorHandler(old);
   XCloseDisplay(dpy);
   return out;
 }

@@ -3,14 +3,18 @@
 // session ends. Its data folder and home are temporary folders.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <boost/make_shared.hpp>
 
@@ -357,6 +361,197 @@ TEST_F(ProgramOnX11, WithoutADisplayItEndsWithAClearMessage) {
   EXPECT_NE(said.find("xvfb-run"), std::string::npos) << "what works: " << said;
   EXPECT_EQ(said.find("PASTIQ_DESKTOP=sim"), std::string::npos) << "needs a display too: " << said;
   EXPECT_FALSE(fs::exists(data / "pastiq_history"));
+}
+
+// The class part of a window's WM_CLASS.
+std::string ClassOf(Display* dpy, Window window) {
+  XClassHint hint{};
+  if (!XGetClassHint(dpy, window, &hint)) return std::string();
+  const std::string cls = hint.res_class ? hint.res_class : "";
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
+  return cls;
+}
+
+// Visits `window` and every window under it, each with whether it is
+// trayer's or lies inside one of trayer's.
+void WalkTree(Display* dpy, Window window, bool inTray, const std::function<void(Window, bool)>& visit) {
+  inTray = inTray || strcasecmp(ClassOf(dpy, window).c_str(), "trayer") == 0;
+  visit(window, inTray);
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(dpy, window, &root, &parent, &children, &count)) return;
+  for (unsigned i = 0; i < count; ++i) WalkTree(dpy, children[i], inTray, visit);
+  if (children) XFree(children);
+}
+
+bool Viewable(Display* dpy, Window window) {
+  XWindowAttributes attributes{};
+  return XGetWindowAttributes(dpy, window, &attributes) && attributes.map_state == IsViewable;
+}
+
+// The program's icon inside the notification area: the centre of a viewable
+// window of ours among trayer's, in root coordinates; (-1, -1) when none.
+std::pair<int, int> TrayIconCentre(const std::string& display) {
+  Display* dpy = XOpenDisplay(display.c_str());
+  if (!dpy) return {-1, -1};
+  std::pair<int, int> centre{-1, -1};
+  WalkTree(dpy, DefaultRootWindow(dpy), false, [&](Window w, bool inTray) {
+    if (!inTray || centre.first >= 0 || ClassOf(dpy, w) != "Pastiq" || !Viewable(dpy, w)) return;
+    XWindowAttributes a{};
+    XGetWindowAttributes(dpy, w, &a);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), a.width / 2, a.height / 2, &x, &y, &child);
+    centre = {x, y};
+  });
+  XCloseDisplay(dpy);
+  return centre;
+}
+
+// Whether a pop-up menu is open on the display.
+bool MenuOpen(const std::string& display) {
+  Display* dpy = XOpenDisplay(display.c_str());
+  if (!dpy) return false;
+  const Atom typeAtom = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False);
+  const Atom menuType = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE_POPUP_MENU", False);
+  bool open = false;
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !open; ++i) {
+      Atom actual = None;
+      int format = 0;
+      unsigned long n = 0, after = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(dpy, children[i], typeAtom, 0, 1, False, XA_ATOM, &actual, &format, &n, &after, &data) ==
+              Success &&
+          data) {
+        open = n == 1 && *reinterpret_cast<Atom*>(data) == menuType && Viewable(dpy, children[i]);
+        XFree(data);
+      }
+    }
+    if (children) XFree(children);
+  }
+  XCloseDisplay(dpy);
+  return open;
+}
+
+bool TrayManagerRuns(const std::string& display) {
+  Display* dpy = XOpenDisplay(display.c_str());
+  if (!dpy) return false;
+  const bool owned = XGetSelectionOwner(dpy, XInternAtom(dpy, "_NET_SYSTEM_TRAY_S0", False)) != None;
+  XCloseDisplay(dpy);
+  return owned;
+}
+
+// Where the viewable window of ours with `cls` stands (its client area, in
+// root coordinates, under the window manager's frame); an empty rectangle
+// when none is viewable.
+struct Placement {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+Placement ShownWindowOfClass(const std::string& display, const std::string& cls) {
+  Display* dpy = XOpenDisplay(display.c_str());
+  if (!dpy) return {};
+  const Atom classAtom = XInternAtom(dpy, "_PASTIQ_CLASS", False);
+  Placement found;
+  WalkTree(dpy, DefaultRootWindow(dpy), false, [&](Window w, bool) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (found.width || XGetWindowProperty(dpy, w, classAtom, 0, 64, False, AnyPropertyType, &actual, &format, &n,
+                                          &after, &data) != Success || !data)
+      return;
+    const bool match = format == 8 && std::string(reinterpret_cast<char*>(data), n) == cls;
+    XFree(data);
+    XWindowAttributes a{};
+    if (!match || !XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return;
+    Window child = 0;
+    XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), 0, 0, &found.x, &found.y, &child);
+    found.width = a.width;
+    found.height = a.height;
+  });
+  XCloseDisplay(dpy);
+  return found;
+}
+
+bool MainWindowShown(const std::string& display) { return ShownWindowOfClass(display, "PastiqFrame").width > 0; }
+
+// The program on a display with a notification area (trayer's, XEmbed).
+struct ProgramInTray : ProgramOnX11 {
+  void SetUp() override {
+    // Windows come and go while the tree is walked; a window gone is no fault.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+    // At the bottom right, where the floating list (top right) leaves it free.
+    tray = ChildProcess({"/usr/bin/trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height",
+                         "24", "--SetDockType", "true"},
+                        On(server.display()));
+    ASSERT_TRUE(WaitUntil([&] { return TrayManagerRuns(server.display()); }, 10s)) << "trayer did not come up";
+    program = x11test::Process::Run({PASTIQ_PROGRAM}, server.display());
+    ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+    ASSERT_TRUE(WaitUntil([&] { return (icon = TrayIconCentre(server.display())).first >= 0; }, 20s))
+        << "the icon never showed in the notification area";
+  }
+  void TearDown() override {
+    program.Stop();
+    tray.Stop();
+  }
+
+  bool Xdotool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{kXdotool};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildProcess client(argv, On(server.display()));
+    return client.Wait(10s) == 0;
+  }
+  // Opens the icon's menu with the right button.
+  bool OpenMenu() {
+    return Xdotool({"mousemove", std::to_string(icon.first), std::to_string(icon.second), "click", "3"}) &&
+           WaitUntil([&] { return MenuOpen(server.display()); }, 10s);
+  }
+
+  ChildProcess tray;
+  x11test::Process program;
+  std::pair<int, int> icon{-1, -1};
+};
+
+TEST_F(ProgramInTray, StartsHiddenInTheNotificationArea) {
+  // Longer than the program waits for the notification area to take the icon.
+  EXPECT_FALSE(WaitUntil([&] { return MainWindowShown(server.display()); }, 7s));
+}
+
+TEST_F(ProgramInTray, ARightClickOpensTheMenuWhoseShowMainWindowShowsIt) {
+  ASSERT_TRUE(OpenMenu()) << "no menu opened";
+  ASSERT_TRUE(Xdotool({"key", "s"}));  // "&Show Main Window"
+  EXPECT_TRUE(WaitUntil([&] { return MainWindowShown(server.display()); }, 10s));
+  EXPECT_FALSE(MenuOpen(server.display()));
+}
+
+// The icon stands in the bottom right corner: the window opens with its
+// right edge at the pointer, above the tray's panel.
+TEST_F(ProgramInTray, ALeftClickOpensTheMenuWindowAtThePointer) {
+  ASSERT_TRUE(Xdotool({"mousemove", std::to_string(icon.first), std::to_string(icon.second), "click", "1"}));
+  Placement menu;
+  ASSERT_TRUE(WaitUntil([&] { return (menu = ShownWindowOfClass(server.display(), "PastiqMenuWindow")).width > 0; },
+                        10s));
+  EXPECT_EQ(menu.x + menu.width, icon.first);
+  EXPECT_LE(menu.y + menu.height, icon.second);
+  EXPECT_GE(menu.y, 0);
+  EXPECT_FALSE(MenuOpen(server.display()));
+  EXPECT_FALSE(MainWindowShown(server.display()));
+}
+
+TEST_F(ProgramInTray, ExitInTheMenuSavesBothFilesAndEndsTheProgram) {
+  ASSERT_FALSE(fs::exists(data / "pastiq_history"));
+  ASSERT_TRUE(OpenMenu()) << "no menu opened";
+  ASSERT_TRUE(Xdotool({"key", "x"}));  // "E&xit"
+  const int status = program.Wait(15000);
+  ASSERT_NE(status, -1) << "the program did not end";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << program.Output();
+  EXPECT_TRUE(fs::exists(data / "pastiq_history"));
+  EXPECT_TRUE(fs::exists(data / "pastiq.cfg"));
 }
 
 }  // namespace

@@ -5,6 +5,11 @@
 //
 //   pixmap2png <symbol> <output.cpp> <map>...
 //
+// With --icon it writes one map as a PNG file for the desktop's icon theme
+// instead: the colour key transparent, each pixel made scale x scale.
+//
+//   pixmap2png --icon <output.png> <scale> <map>
+//
 // A malformed map stops the build with the file, line and reason.
 #include <png.h>
 
@@ -13,6 +18,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -74,7 +80,21 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
   out->insert(out->end(), data, data + size);
 }
 
-std::vector<unsigned char> EncodePng(const Rows& image) {
+// The index of the colour key (dark cyan).
+constexpr int kKeyIndex = 6;
+
+// Each pixel as a square of scale x scale.
+Rows Scale(const Rows& image, int scale) {
+  Rows out;
+  for (const auto& row : image) {
+    std::vector<unsigned char> wide;
+    for (const unsigned char pixel : row) wide.insert(wide.end(), scale, pixel);
+    out.insert(out.end(), scale, wide);
+  }
+  return out;
+}
+
+std::vector<unsigned char> EncodePng(const Rows& image, bool keyTransparent = false) {
   std::vector<unsigned char> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -91,6 +111,12 @@ std::vector<unsigned char> EncodePng(const Rows& image) {
   png_color palette[16];
   for (int i = 0; i < 16; ++i) palette[i] = {kPalette[i].r, kPalette[i].g, kPalette[i].b};
   png_set_PLTE(png, info, palette, 16);
+  if (keyTransparent) {
+    png_byte alpha[16];
+    std::fill(std::begin(alpha), std::end(alpha), 255);
+    alpha[kKeyIndex] = 0;
+    png_set_tRNS(png, info, alpha, 16, nullptr);
+  }
   png_set_gAMA(png, info, 1.0 / 2.2);
   png_set_compression_level(png, 9);
   png_write_info(png, info);
@@ -103,6 +129,12 @@ std::vector<unsigned char> EncodePng(const Rows& image) {
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
   return out;
+}
+
+void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error(path + ": cannot be written");
 }
 
 void WriteSource(const std::string& path, const std::string& symbol, const std::vector<unsigned char>& bytes) {
@@ -123,8 +155,20 @@ void WriteSource(const std::string& path, const std::string& symbol, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--icon") {
+    try {
+      const int scale = std::stoi(argv[3]);
+      if (scale < 1 || scale > 16) throw std::runtime_error(std::string("scale ") + argv[3] + " is not 1 to 16");
+      WriteFile(argv[2], EncodePng(Scale(ReadMap(argv[4]), scale), true));
+    } catch (const std::exception& e) {
+      std::cerr << "pixmap2png: " << e.what() << "\n";
+      return 1;
+    }
+    return 0;
+  }
   if (argc < 4) {
-    std::cerr << "usage: pixmap2png <symbol> <output.cpp> <map>...\n";
+    std::cerr << "usage: pixmap2png <symbol> <output.cpp> <map>...\n"
+                 "       pixmap2png --icon <output.png> <scale> <map>\n";
     return 2;
   }
   try {

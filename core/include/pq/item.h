@@ -202,10 +202,14 @@ class BitmapItem : public Item {
 
   // The picture as a standard PNG file; empty when there is none or encoding
   // fails.
-  std::vector<char> EncodePng() const;
+  std::vector<BYTE> EncodePng() const;
   // Replaces the picture with a decoded PNG; anything that does not decode
   // empties the item. Never shows a message.
   void DecodePng(const void* bytes, std::size_t size);
+  // The same with bytes the item may keep: the rows of a picture without
+  // alpha are decoded only when first read, so showing the top of a large
+  // picture decodes no more than that (platform's BitmapFromPngOnDemand).
+  void DecodePng(cmn::mblock<char>&& png);
 
  private:
   HBITMAP m_bitmap = nullptr;

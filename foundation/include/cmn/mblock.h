@@ -17,6 +17,8 @@
 #include <boost/serialization/split_member.hpp>
 #include <boost/serialization/tracking.hpp>
 
+#include "platform/memory.h"
+
 namespace cmn {
 
 class iarchive;
@@ -127,6 +129,7 @@ class mblock {
         std::size_t want = std::min(total, std::max(filled + count, std::max<std::size_t>(2 * capacity, 65536)));
         want = (want + sizeof(T) - 1) / sizeof(T) * sizeof(T);
         T* grown = new T[want / sizeof(T)];
+        if (want >= platform::kHugePageHintBytes) platform::AdviseHugePages(grown, want);
         if (filled) std::memcpy(grown, bytes_, filled);
         delete[] bytes_;
         bytes_ = grown;

@@ -8,6 +8,7 @@
 // colour counts, strides and record sizes against it before reading; a block
 // that claims more than it holds is refused.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/types.h"
@@ -159,9 +160,27 @@ bool ReadBitmapPixels(HBITMAP bitmap, const RECT& part, BitmapPixels* out);
 
 // A new 32-bit bitmap; null for sizes out of bounds or too few pixels.
 HBITMAP CreateBitmapFromPixels(const BitmapPixels& pixels);
-// The same, taking the pixels rather than copying them (no second copy of a
-// large picture in memory).
-HBITMAP CreateBitmapFromPixels(BitmapPixels&& pixels);
+
+// PNG files, both ways, without a copy of the picture on the way: encoding
+// reads the bitmap's own pixels, decoding writes straight into them.
+// The bitmap as a PNG file: 8 bits a channel, RGB, or RGB and alpha when the
+// bitmap has alpha; default compression and filters. Empty when `bitmap` is
+// not one or encoding fails.
+std::vector<BYTE> PngFromBitmap(HBITMAP bitmap);
+// A new bitmap holding a PNG's picture (any colour type, depth or
+// interlacing; 16-bit channels keep their high byte). As for packed bitmaps,
+// `hasAlpha` holds only when some pixel is not opaque. Null when the bytes are
+// not a whole PNG, a chunk's CRC fails, or the header announces a side over
+// kMaxBitmapSide or more than `maxPixels` pixels: refused before any pixel is
+// decoded. Never writes a message.
+HBITMAP BitmapFromPng(const void* data, std::size_t size, std::uint64_t maxPixels = kMaxBitmapPixels);
+// The same, for bytes the bitmap may keep: the file is checked whole (every
+// chunk's CRC) and its header read now, and the rows of a picture without
+// alpha are decoded only as they are first read (reading a part decodes down
+// to that part), `data` kept until the last row is decoded. A fault within
+// the compressed rows, which no CRC shows, leaves the rows after it black.
+HBITMAP BitmapFromPngOnDemand(std::shared_ptr<const BYTE> data, std::size_t size,
+                              std::uint64_t maxPixels = kMaxBitmapPixels);
 // Live bitmaps and metafiles, for leak checks in tests.
 std::size_t LiveGdiObjects();
 }  // namespace platform

@@ -1,0 +1,18 @@
+#include "platform/memory.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+
+namespace platform {
+
+void AdviseHugePages(void* data, std::size_t bytes) {
+  constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+  if (data == nullptr || bytes < kHugePage) return;
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+}  // namespace platform
