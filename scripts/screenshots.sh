@@ -240,6 +240,22 @@ sleep 1
 import -window root -crop 210x360+720+370 "$out/menu-window.png"
 echo "screenshots: $out/menu-window.png"
 
+# The options dialog from the Tools menu, one picture per tab at its default
+# size (a click on each tab: the tabs stand 85 pixels apart at the top), then
+# cancelled.
+xdotool windowactivate --sync "$main"
+xdotool key alt+t o
+options=$(window Options)
+xdotool windowactivate --sync "$options"
+x=50
+for page in general network formats; do
+  click "$options" "$x" 25
+  xdotool mousemove --window "$options" 5 5
+  shoot "options-$page" "$options"
+  x=$((x + 85))
+done
+xdotool key Escape
+
 # The notification area: the program started again beside trayer's tray,
 # where it starts hidden as an icon. The tray stands at the bottom right
 # (the floating list takes the top right).

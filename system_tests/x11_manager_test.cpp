@@ -8,6 +8,8 @@
 #include <string>
 
 #include "desktop.h"
+#include "options.h"
+#include "platform/x11.h"
 #include "platform/atoms.h"
 #include "platform/clipformats.h"
 #include "pq/dataobject.h"
@@ -198,6 +200,39 @@ TEST_F(ManagerOnX11, TheShortcutTypedWithXdotoolReachesTheManagerNotTheField) {
   Run({kXdotool, "key", "x"});
   ASSERT_TRUE(PumpUntil([&] { return Typed(field, "x"); }, 5000)) << field.Output();
   EXPECT_FALSE(Typed(field, "v")) << field.Output();
+}
+
+// The popup shortcut changed as the options dialog's General page writes it
+// (one option after another, each re-sending the keys to the hook library):
+// the new combination reaches the manager at once, the old one goes on to
+// the field like any key, and one that another client holds is named as
+// unavailable (what the page tells the user).
+TEST_F(ManagerOnX11, AChangedShortcutIsGrabbedAtOnceAndTheOldOneIsLetGo) {
+  Process& field = StartField();
+  SetOption(OPT_POPUP_SHORTCUT_WIN, false);
+  SetOption(OPT_POPUP_SHORTCUT_CTRL, true);
+  SetOption(OPT_POPUP_SHORTCUT_ALT, true);
+  SetOption(OPT_SHORTCUT_KEY, 'Q');
+  EXPECT_TRUE(platform::x11::FailedGrabs().empty());
+
+  Process& key = Run({kXdotool, "key", "ctrl+alt+q"});
+  ASSERT_TRUE(PumpUntil([&] { return !key.running() && desk_.client.keys.size() >= 2; }, 5000));
+  EXPECT_EQ(desk_.client.keys.front(), 'Q');
+  EXPECT_EQ(desk_.client.keys.back(), -1);
+  EXPECT_FALSE(Typed(field, "q")) << field.Output();
+
+  desk_.client.keys.clear();
+  Run({kXdotool, "key", "super+v"});
+  ASSERT_TRUE(PumpUntil([&] { return Typed(field, "v"); }, 5000)) << "the old shortcut is the field's again\n"
+                                                                  << field.Output();
+  EXPECT_TRUE(desk_.client.keys.empty());
+
+  x11test::KeyHolder other;
+  ASSERT_TRUE(other.Grab(desk_.server.display(), "w", true, true, false));
+  SetOption(OPT_SHORTCUT_KEY, 'W');
+  EXPECT_EQ(platform::x11::FailedGrabs(), std::vector<std::string>{"Ctrl+Alt+W"});
+  SetOption(OPT_SHORTCUT_KEY, 'Q');
+  EXPECT_TRUE(platform::x11::FailedGrabs().empty()) << "a free combination again";
 }
 
 TEST_F(ManagerOnX11, ARecordIsPastedIntoAnotherApplicationsField) {

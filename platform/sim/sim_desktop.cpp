@@ -1,9 +1,13 @@
 // The simulated desktop's backend and its test API.
 #include <algorithm>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "../src/desktop_internal.h"
 #include "../src/sim_factory.h"
+#include "platform/input.h"
+#include "platform/shortcuts.h"
 #include "sim_internal.h"
 
 namespace platform::sim {
@@ -39,6 +43,7 @@ struct SimState {
   bool foregroundAllowed = true;
   std::uintptr_t nextBase = 0x70000000;
   std::vector<std::function<void()>> resetHandlers;
+  std::vector<HookShortcut> heldShortcuts;  // by other applications
 };
 
 SimState& S() {
@@ -233,6 +238,7 @@ void Reset(const Options& options) {
     DefaultVersion(&s.version);
     s.foregroundAllowed = true;
     s.nextBase = 0x70000000;
+    s.heldShortcuts.clear();
   }
   pd::ResetDesktop();
   pd::ResetHandles();
@@ -456,6 +462,42 @@ void FailHookInstalls(int idHook, int count) {
   pd::Desktop& d = pd::D();
   pd::Lock g(d.mu);
   d.failInstalls[idHook] = count;
+}
+
+void HoldShortcut(const HookShortcut& shortcut) {
+  SLock g(S().mu);
+  S().heldShortcuts.push_back(shortcut);
+}
+
+void ReleaseHeldShortcuts() {
+  SLock g(S().mu);
+  S().heldShortcuts.clear();
+}
+
+std::vector<std::string> HeldShortcuts() {
+  std::vector<HookShortcut> held;
+  {
+    SLock g(S().mu);
+    held = S().heldShortcuts;
+  }
+  std::vector<std::string> names;
+  for (const HookShortcut& s : platform::HookShortcuts()) {
+    const bool taken = std::any_of(held.begin(), held.end(), [&](const HookShortcut& h) {
+      return h.vk == s.vk && h.ctrl == s.ctrl && h.alt == s.alt && h.win == s.win;
+    });
+    if (!taken) continue;
+    std::string name = std::string(s.ctrl ? "Ctrl+" : "") + (s.alt ? "Alt+" : "") + (s.win ? "Win+" : "");
+    switch (s.vk) {
+      case VK_UP: name += "Up"; break;
+      case VK_DOWN: name += "Down"; break;
+      case VK_LEFT: name += "Left"; break;
+      case VK_RIGHT: name += "Right"; break;
+      case VK_RETURN: name += "Return"; break;
+      default: name += static_cast<char>(s.vk); break;  // letters and digits are their own keys
+    }
+    names.push_back(name);
+  }
+  return names;
 }
 
 int InstalledHooks(int idHook) {

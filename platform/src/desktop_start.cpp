@@ -6,6 +6,7 @@
 
 #include "platform/backend.h"
 #include "platform/desktop.h"
+#include "platform/sim/desktop.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -20,6 +21,7 @@ class SimDesktop : public Desktop {
   void Dispatch() override {}
   void AddToolkitWindow(HWND, void*) override {}
   void SetWarningHandler(std::function<void(const std::string&)>) override {}
+  std::vector<std::string> UnavailableShortcuts() const override { return sim::HeldShortcuts(); }
 };
 
 DesktopOpener g_realDesktop = nullptr;

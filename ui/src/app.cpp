@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include <wx/bmpbndl.h>
 #include <wx/cmdline.h>
@@ -30,6 +31,7 @@
 #include "menuwindow.h"
 #include "msgbox.h"
 #include "net/server.h"
+#include "optiondlg.h"
 #include "options.h"
 #include "pq/history.h"
 #include "popupwindow.h"
@@ -47,12 +49,14 @@ PastiqApp::PastiqApp() {
   Bind(wxEVT_MENU, &PastiqApp::OnShowLog, this, ID_SHOW_LOG);
   Bind(wxEVT_MENU, &PastiqApp::OnAbout, this, wxID_ABOUT);
   Bind(wxEVT_MENU, &PastiqApp::OnManual, this, wxID_HELP_CONTENTS);
+  Bind(wxEVT_MENU, &PastiqApp::OnOptions, this, wxID_PREFERENCES);
   Bind(wxEVT_MENU, &PastiqApp::OnToggleFloating, this, ID_TOGGLE_FLOATING);
   Bind(wxEVT_UPDATE_UI, &PastiqApp::OnUpdateToggleFloating, this, ID_TOGGLE_FLOATING);
-  // The options dialog (wxID_PREFERENCES) is bound with it.
 }
 
 namespace {
+const char kReceiverFailed[] = "Failed to start clipboard networking receiver (server)!";
+
 // The version file on the update server the build names; empty when it
 // names none (no check then).
 wxString VersionFileUrl() {
@@ -124,8 +128,7 @@ bool PastiqApp::OnInit() {
   server = new net::Server(*config, *history, client.get());
   // The record and list commands send through it.
   SetSendServer(server);
-  if (!server->StartIfEnabled())
-    ShowMessageBox("Failed to start clipboard networking receiver (server)!", "Error", wxOK | wxICON_HAND);
+  if (!server->StartIfEnabled()) ShowMessageBox(kReceiverFailed, "Error", wxOK | wxICON_HAND);
   pq::Mgr::Get().SetClient(client.get());
   // 8. The taskbar icon, without a picture yet.
   taskBarIcon = new TaskBarIcon;
@@ -298,6 +301,20 @@ void PastiqApp::OnShowLog(wxCommandEvent&) { ShowLogWindow(); }
 void PastiqApp::OnAbout(wxCommandEvent&) { ShowAboutDialog(mainFrame); }
 
 void PastiqApp::OnManual(wxCommandEvent&) { ShowManual(&helpController); }
+
+void PastiqApp::OnOptions(wxCommandEvent&) {
+  // The server follows the receiving switch and the port as the dialog
+  // writes them; one that the new values could not start is told, as at
+  // start-up, rather than left deaf without a word.
+  const auto receiver = [] {
+    return std::make_pair(OptionValue<bool>(OPT_RECEIVE_ENABLED, false), OptionValue<int>(OPT_RECEIVER_PORT, 0));
+  };
+  const auto before = receiver();
+  ShowOptionsDialog(mainFrame);
+  const auto after = receiver();
+  if (server && after != before && after.first && !server->IsListening())
+    ShowMessageBox(kReceiverFailed, "Error", wxOK | wxICON_HAND, mainFrame);
+}
 
 void PastiqApp::OnToggleFloating(wxCommandEvent&) {
   if (!floatingWindow) return;

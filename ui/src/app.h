@@ -87,6 +87,7 @@ class PastiqApp : public wxApp {
   void OnShowLog(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);
   void OnManual(wxCommandEvent& event);
+  void OnOptions(wxCommandEvent& event);
   void OnToggleFloating(wxCommandEvent& event);
   void OnUpdateToggleFloating(wxUpdateUIEvent& event);
 

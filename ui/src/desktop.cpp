@@ -87,6 +87,11 @@ const char* DesktopName() {
   return desktop ? desktop->Name() : "none";
 }
 
+std::vector<std::string> UnavailableShortcuts() {
+  const platform::Desktop* desktop = platform::CurrentDesktop();
+  return desktop ? desktop->UnavailableShortcuts() : std::vector<std::string>();
+}
+
 bool RunsOnSimulatedDesktop() { return std::string(DesktopName()) == "sim"; }
 
 HWND RegisterToolkitWindow(wxTopLevelWindow* window, LPCWSTR className, LPCWSTR title) {

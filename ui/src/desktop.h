@@ -3,6 +3,7 @@
 // works on (platform/desktop.h, which chooses it: the real desktop the
 // program names in main, or the simulated one when PASTIQ_DESKTOP=sim).
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -28,6 +29,9 @@ void StopDesktop();
 bool RunsOnSimulatedDesktop();
 // The desktop's name ("x11", "sim"; "none" before it is opened).
 const char* DesktopName();
+// The shortcut combinations the hook library was last given that the
+// desktop could not give it, because another program holds them ("Win+V").
+std::vector<std::string> UnavailableShortcuts();
 
 // Enters a top-level window of ours in the layer's window table under the
 // class name, hands it to the desktop (so that other programs see it) and

@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <string>
 
+#include <wx/checkbox.h>
 #include <wx/dialog.h>
 #include <wx/html/helpctrl.h>
 #include <wx/html/helpfrm.h>
 #include <wx/stattext.h>
+#include <wx/textctrl.h>
 #include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/socket.h>
@@ -27,20 +30,28 @@
 #include "appversion.h"
 #include "cmn/versionchecker.h"
 #include "commands.h"
+#include "dialog_test_util.h"
 #include "dlgmgr.h"
 #include "floatingwindow.h"
 #include "menuwindow.h"
 #include "popupwindow.h"
+#include "generaloptionpage.h"
 #include "gui_util.h"
 #include "historywindow.h"
 #include "logdlg.h"
 #include "logger.h"
 #include "mainframe.h"
 #include "msgbox_recorder.h"
+#include "net/server.h"
+#include "net/socket.h"
+#include "networkoptionpage.h"
+#include "optiondlg.h"
+#include "optionpage_test_util.h"
 #include "options.h"
 #include "platform/clipboard.h"
 #include "platform/input.h"
 #include "platform/sim/clipboard.h"
+#include "platform/shortcuts.h"
 #include "platform/sim/desktop.h"
 #include "platform/window.h"
 #include "pq/history.h"
@@ -244,6 +255,109 @@ TEST(Commands, AboutShowsTheAboutDialogOverTheMainFrame) {
   EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr);
   DispatchPending();
   for (wxWindow* w : wxTopLevelWindows) EXPECT_FALSE(wxDynamicCast(w, AboutDlg)) << "left behind";
+}
+
+// The Options command: the dialog over the main frame through the dialog
+// manager; a changed shortcut reaches the hook library as the dialog closes,
+// and one that another application holds is reported.
+TEST(Commands, OptionsAppliesANewShortcutAtOnceAndReportsOneAnotherProgramHolds) {
+  const auto popupShortcut = [] {
+    for (const platform::HookShortcut& s : platform::HookShortcuts())
+      if (s.engages) return s;
+    return platform::HookShortcut{};
+  };
+  const platform::HookShortcut before = popupShortcut();
+  ASSERT_EQ(before.vk, 'V');
+  ASSERT_TRUE(before.win);
+  platform::sim::HoldShortcut({'Q', true, true, false});
+
+  struct Change {
+    bool win, ctrl, alt;
+    const char* key;
+    bool reported;
+  } changes[] = {{false, true, true, "q", true}, {true, false, false, "v", false}};
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.key);
+    MessageBoxRecorder messages;
+    OptionDlg* shown = nullptr;
+    RunSoon([&] {
+      shown = dynamic_cast<OptionDlg*>(DlgMgr::CurrentDialog());
+      if (!shown) return;
+      auto* general = dynamic_cast<GeneralOptionPage*>(shown->GetPage(0));
+      ASSERT_NE(general, nullptr);
+      general->GetPopupWin()->SetValue(c.win);
+      general->GetPopupCtrl()->SetValue(c.ctrl);
+      general->GetPopupAlt()->SetValue(c.alt);
+      general->GetShortcutKey()->SetValue(c.key);
+      PressOK(*shown);
+    });
+    Command(wxID_PREFERENCES);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(DlgMgr::CurrentDialog(), nullptr) << "closed by OK";
+    const platform::HookShortcut now = popupShortcut();
+    EXPECT_EQ(now.vk, std::toupper(c.key[0]));
+    EXPECT_EQ(now.win, c.win);
+    EXPECT_EQ(now.ctrl, c.ctrl);
+    EXPECT_EQ(now.alt, c.alt);
+    if (c.reported) {
+      ASSERT_EQ(messages.boxes.size(), 1u);
+      EXPECT_EQ(messages.boxes[0].message,
+                "Another program already uses the shortcut Ctrl+Alt+Q, so it does not reach Pastiq. Please choose "
+                "another one.");
+      EXPECT_EQ(messages.boxes[0].style, wxOK | wxICON_WARNING);
+    } else {
+      EXPECT_TRUE(messages.boxes.empty());
+    }
+  }
+  platform::sim::ReleaseHeldShortcuts();
+  DispatchPending();
+  for (wxWindow* w : wxTopLevelWindows) EXPECT_FALSE(dynamic_cast<OptionDlg*>(w)) << "left behind";
+}
+
+// The Network page through the Options command: the application's server
+// follows the receiving switch and the port, and a port it cannot listen on
+// is told to the user.
+TEST(Commands, OptionsStartAndStopTheReceiverAndReportAPortItCannotTake) {
+  net::Listener taken;
+  ASSERT_TRUE(taken.Open(net::Endpoint{0, 0}));
+  net::Server& server = *App().GetServer();
+  ASSERT_FALSE(server.IsListening());
+  struct Change {
+    std::string port;
+    bool receive;
+    bool listening;
+    bool reported;
+  } changes[] = {
+      {std::to_string(taken.Port()), true, false, true},
+      {std::to_string(taken.Port()), true, false, false},  // nothing changed: told once
+      {"0", true, true, false},
+      {"0", false, false, false},
+  };
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.port + (c.receive ? " on" : " off"));
+    MessageBoxRecorder messages;
+    bool shown = false;
+    RunSoon([&] {
+      auto* dialog = dynamic_cast<OptionDlg*>(DlgMgr::CurrentDialog());
+      if (!dialog) return;
+      shown = true;
+      NetworkOptionPage& page = PageOf<NetworkOptionPage>(*dialog);
+      page.GetPortText()->SetValue(c.port);
+      page.GetReceiveCheck()->SetValue(c.receive);
+      PressOK(*dialog);
+    });
+    Command(wxID_PREFERENCES);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(server.IsListening(), c.listening);
+    if (c.reported) {
+      ASSERT_EQ(messages.boxes.size(), 1u);
+      EXPECT_EQ(messages.boxes[0].message, "Failed to start clipboard networking receiver (server)!");
+      EXPECT_EQ(messages.boxes[0].style, wxOK | wxICON_HAND);
+    } else {
+      EXPECT_TRUE(messages.boxes.empty());
+    }
+  }
+  SetOption(OPT_RECEIVER_PORT, 45689);
 }
 
 TEST(Commands, ManualMakesTheHelpControllerOnFirstUse) {

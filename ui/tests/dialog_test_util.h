@@ -52,7 +52,7 @@ struct OkPress {
 // button, OK is pressed once. controls names the controls the focus may
 // end on ("elsewhere" for any other window).
 inline OkPress PressOKOnce(wxDialog& dialog, const std::function<void()>& fill,
-                           std::initializer_list<std::pair<wxWindow*, const char*>> controls) {
+                           const std::vector<std::pair<wxWindow*, const char*>>& controls) {
   MessageBoxRecorder messages;
   OkPress press;
   press.code = RunModal(dialog, [&] {

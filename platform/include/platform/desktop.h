@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -32,6 +33,11 @@ class Desktop {
   virtual void AddToolkitWindow(HWND hwnd, void* toolkitWindow) = 0;
   // Where the desktop's warnings go (standard error until one is set).
   virtual void SetWarningHandler(std::function<void(const std::string&)> handler) = 0;
+  // The hooks' shortcut combinations (platform/shortcuts.h) that the desktop
+  // could not give the hooks because another client holds them, by name
+  // ("Win+V"), as of the combinations last set. Empty where the hooks see
+  // every key.
+  virtual std::vector<std::string> UnavailableShortcuts() const { return {}; }
 };
 
 // Opens the real desktop; null, with the reason for the user in *error,

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "platform/x11.h"
@@ -48,6 +49,7 @@ class X11Desktop : public Desktop {
   void SetWarningHandler(std::function<void(const std::string&)> handler) override {
     x11::SetWarningHandler(std::move(handler));
   }
+  std::vector<std::string> UnavailableShortcuts() const override { return FailedGrabs(); }
 };
 
 }  // namespace

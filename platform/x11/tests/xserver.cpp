@@ -131,8 +131,8 @@ KeyHolder::~KeyHolder() {
   if (dpy_) XCloseDisplay(static_cast<Display*>(dpy_));
 }
 
-bool KeyHolder::GrabSuperV(const std::string& display) {
-  Display* dpy = XOpenDisplay(display.c_str());
+bool KeyHolder::Grab(const std::string& display, const std::string& keysym, bool ctrl, bool alt, bool super) {
+  Display* dpy = dpy_ ? static_cast<Display*>(dpy_) : XOpenDisplay(display.c_str());
   if (!dpy) return false;
   dpy_ = dpy;
   static bool failed;
@@ -141,8 +141,9 @@ bool KeyHolder::GrabSuperV(const std::string& display) {
     failed = true;
     return 0;
   });
-  XGrabKey(dpy, XKeysymToKeycode(dpy, XStringToKeysym("v")), Mod4Mask, DefaultRootWindow(dpy), False, GrabModeAsync,
-           GrabModeAsync);
+  const unsigned int modifiers = (ctrl ? ControlMask : 0) | (alt ? Mod1Mask : 0) | (super ? Mod4Mask : 0);
+  XGrabKey(dpy, XKeysymToKeycode(dpy, XStringToKeysym(keysym.c_str())), modifiers, DefaultRootWindow(dpy), False,
+           GrabModeAsync, GrabModeAsync);
   XSync(dpy, False);
   XSetErrorHandler(old);
   return !failed;

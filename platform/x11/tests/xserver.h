@@ -35,11 +35,14 @@ class HungOwner {
  private:
   void* dpy_ = nullptr;
 };
-// Another client that grabs Super+V on the root window for as long as it lives.
+// Another client that grabs a combination on the root window for as long as
+// it lives.
 class KeyHolder {
  public:
   ~KeyHolder();
-  bool GrabSuperV(const std::string& display);
+  bool GrabSuperV(const std::string& display) { return Grab(display, "v", false, false, true); }
+  // keysym by its X name ("q"); false when the grab was refused.
+  bool Grab(const std::string& display, const std::string& keysym, bool ctrl, bool alt, bool super);
 
  private:
   void* dpy_ = nullptr;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/shortcuts.h"
 #include "platform/types.h"
 #include "platform/window.h"
 
@@ -159,6 +160,14 @@ void RunInThread(DWORD thread, const std::function<void()>& fn);
 void FailHookInstalls(int idHook, int count);
 // Installed hooks of a kind (any thread), for checks that nothing leaked.
 int InstalledHooks(int idHook);
+// Another application holds the combination (the modifiers and the key; the
+// rest is not looked at) until Reset: while the hooks' shortcuts include it,
+// the desktop reports it unavailable (platform::Desktop::UnavailableShortcuts).
+void HoldShortcut(const HookShortcut& shortcut);
+void ReleaseHeldShortcuts();
+// The hooks' shortcuts that are held, named as the X11 desktop names them
+// ("Ctrl+Alt+Win+V", "Win+Up").
+std::vector<std::string> HeldShortcuts();
 
 // --- Clock and scheduling ----------------------------------------------------
 std::uint64_t NowMs();
