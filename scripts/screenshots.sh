@@ -142,6 +142,49 @@ click "$main" 200 12
 shoot_around menu-help "$main"
 xdotool key Escape
 
+# The record menu: a right click on a row of the listening list, with its
+# "Send Record To:" submenu open (the keys open it).
+xdotool mousemove --window "$main" 80 "$(row_y 2)" click 3
+sleep 0.5
+xdotool key s
+shoot_around menu-record "$main"
+# "Other Computer..." in it: the host dialog.
+xdotool key o
+hostname=$(window Hostname)
+shoot hostname "$hostname"
+xdotool windowactivate --sync "$hostname" key Escape
+
+# The tab menu: a right click on the first tab.
+xdotool windowactivate --sync "$main"
+xdotool mousemove --window "$main" 15 "$tabs_y" click 3
+shoot_around menu-tab "$main"
+# "Properties" in it: the record-list property dialog.
+xdotool key p
+properties=$(window "Record List Properties")
+shoot list-properties "$properties"
+xdotool windowactivate --sync "$properties" key Escape
+
+# Multiple Paste from the Edit menu, two records chosen in its list.
+xdotool windowactivate --sync "$main"
+xdotool key alt+e m
+paster=$(window "Paste Records")
+click "$paster" 60 40
+xdotool keydown shift
+click "$paster" 60 86
+xdotool keyup shift
+shoot multi-paste "$paster"
+xdotool windowactivate --sync "$paster" key Escape
+
+# Multiple Delete from the Edit menu: the record selection dialog.
+xdotool windowactivate --sync "$main"
+xdotool key alt+e u
+selector=$(window "Select Records")
+click "$selector" 60 40
+shoot select-records "$selector"
+xdotool windowactivate --sync "$selector" key Escape
+
+xdotool windowactivate --sync "$main"
+
 # The second list: a click on the first tab, then the arrow keys to the next.
 click "$main" 15 "$tabs_y"
 xdotool key Right

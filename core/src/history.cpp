@@ -229,8 +229,8 @@ void LoadRecordListFile(RecordList& list, const wxString& path, std::uint64_t bu
   list.moveToFront = fresh.moveToFront;
 }
 
-void SaveRecordListFile(const wxString& path, const ArchiveInfo& info, const RecordList& list) {
-  cmn::SaveArchiveFile(path, cmn::kRecordListFileMagic, info, list);
+bool SaveRecordListFile(const wxString& path, const ArchiveInfo& info, const RecordList& list) {
+  return cmn::SaveArchiveFile(path, cmn::kRecordListFileMagic, info, list);
 }
 
 }  // namespace pq

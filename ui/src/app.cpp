@@ -36,6 +36,7 @@
 #include "pq/history.h"
 #include "popupwindow.h"
 #include "pq/mgr.h"
+#include "sendmenu.h"
 #include "sessionend.h"
 #include "startup.h"
 #include "taskbaricon.h"
@@ -67,6 +68,7 @@ wxString VersionFileUrl() {
 }  // namespace
 
 PastiqApp::~PastiqApp() {
+  SetSendServer(nullptr);
   delete server;
   server = nullptr;
   instanceChecker.reset();
@@ -124,6 +126,8 @@ bool PastiqApp::OnInit() {
   if (!wxSocketBase::IsInitialized()) wxSocketBase::Initialize();
   client = std::make_unique<AppClient>(*this);
   server = new net::Server(*config, *history, client.get());
+  // The record and list commands send through it.
+  SetSendServer(server);
   if (!server->StartIfEnabled()) ShowMessageBox(kReceiverFailed, "Error", wxOK | wxICON_HAND);
   pq::Mgr::Get().SetClient(client.get());
   // 8. The taskbar icon, without a picture yet.
@@ -237,25 +241,28 @@ int PastiqApp::OnExit() {
   if (mgr.IsStarted()) mgr.Stop();
   // The display connection closes only once the manager has let go of the
   // clipboard and its hooks; the rest below needs no desktop of others.
-  // 5. The main frame's history window stops following the history (its
-  // pushed handlers are popped here once it has them).
-  if (mainFrame) mainFrame->GetHistoryWindow()->Unregister();
+  // 5.-8. A window that shows records gives up its tab menu, its history
+  // window stops following the history, then its record commands go.
+  auto releaseCommands = [](wxWindow* frame, HistoryWindow* historyWindow) {
+    historyWindow->PopEventHandler(true);
+    historyWindow->Unregister();
+    frame->PopEventHandler(true);
+  };
+  // 5. The main frame.
+  if (mainFrame) releaseCommands(mainFrame, mainFrame->GetHistoryWindow());
   // 6. The popup list: its history window, then its paste timer.
   if (popupWindow) {
     popupWindow->GetHistoryWindow()->Unregister();
     popupWindow->DeletePasteTimer();
   }
-  // 7. The menu window: its history window, and the hook library forgets
-  // it. (Its tab menu and record commands are popped here once they are
-  // pushed.)
+  // 7. The menu window, and the hook library forgets it.
   if (menuWindow) {
-    menuWindow->GetHistoryWindow()->Unregister();
+    releaseCommands(menuWindow, menuWindow->GetHistoryWindow());
     menuWindow->ForgetInHookLibrary();
   }
-  // 8. The floating list: its history window and its option. (Its tab menu
-  // and record commands are popped here once they are pushed.)
+  // 8. The floating list, and its option.
   if (floatingWindow) {
-    floatingWindow->GetHistoryWindow()->Unregister();
+    releaseCommands(floatingWindow, floatingWindow->GetHistoryWindow());
     floatingWindow->Unregister();
   }
   // 9. The menu window, the floating list, the popup list, the main frame.

@@ -39,10 +39,11 @@ enum CommandId : int {
   ID_SEND_RECORD_MENU = 16500,
   ID_SEND_RECORD_FIRST = 16501,
   ID_SEND_RECORD_OTHER = 16999,
-  // "Move To List:": the history's list N is ID_MOVE_TO_LIST_FIRST + N.
+  // "Move To List:": the history's list N is ID_MOVE_TO_LIST_FIRST + N, for
+  // every list a history may hold (pq::History::kListLimit).
   ID_MOVE_TO_LIST_MENU = 17000,
   ID_MOVE_TO_LIST_FIRST = 17001,
-  ID_MOVE_TO_LIST_LAST = 17499,
+  ID_MOVE_TO_LIST_LAST = 18000,
 };
 
 // A command's label and help text, untranslated (wxTRANSLATE marks them).

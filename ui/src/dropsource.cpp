@@ -2,12 +2,18 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "pq/record.h"
 #include "pq/tagid.h"
 
 namespace {
 std::optional<RecordDrag> g_drag;
+
+DropSource::DragLoop& Loop() {
+  static DropSource::DragLoop loop;
+  return loop;
+}
 
 // The tag of `record` in `list`, as the clipboard carries it.
 pq::PastiqTagItem TagItem(const pq::RecordPtr& record, pq::RecordList* list) {
@@ -51,5 +57,8 @@ wxDragResult DropSource::DoDragDrop(int flags) {
   data->Add(tagData, true);
   data->Add(new wxTextDataObject(record->GetText()));
   SetData(*data);
+  if (Loop()) return Loop()(*this, flags);
   return wxDropSource::DoDragDrop(flags);
 }
+
+DropSource::DragLoop DropSource::SetDragLoop(DragLoop loop) { return std::exchange(Loop(), std::move(loop)); }

@@ -5,6 +5,7 @@
 // holds it in one drag slot: a record-list window takes a drop only when the
 // slot holds the drag and the data's tag names the same, so records move
 // only between the lists of this process and never through raw pointers.
+#include <functional>
 #include <memory>
 
 #include <wx/dataobj.h>
@@ -42,8 +43,14 @@ class ScopedRecordDrag {
 // inside the program is carried out by the list window it is dropped on.
 class DropSource : public wxDropSource {
  public:
+  // What runs the drag once its data is in place: the toolkit's drag loop,
+  // unless a test put another in its place.
+  using DragLoop = std::function<wxDragResult(DropSource& source, int flags)>;
+
   DropSource(wxWindow* origin, const pq::RecordPtr& record, pq::RecordList* list);
   wxDragResult DoDragDrop(int flags = wxDrag_AllowMove) override;
+
+  static DragLoop SetDragLoop(DragLoop loop);
 
  private:
   pq::RecordPtr record;

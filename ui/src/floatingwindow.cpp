@@ -8,8 +8,10 @@
 
 #include "appnotify.h"
 #include "commands.h"
+#include "historytabmenu.h"
 #include "historywindow.h"
 #include "imagestrip.h"
+#include "maincommandhandler.h"
 #include "menus.h"
 #include "options.h"
 #include "platform/input.h"
@@ -41,8 +43,7 @@ wxEND_EVENT_TABLE()
 
 FloatingWindow::FloatingWindow(pq::History* history)
     : HistoryFrame(wxDEFAULT_FRAME_STYLE, history, L"PastiqFloatingList") {
-  // The record commands (a MainCommandHandler pushed onto this frame) and
-  // the tab menu (a HistoryTabMenu pushed onto the history window) go here.
+  PushRecordCommands(this, GetHistoryWindow(), new HistoryTabMenu(GetHistoryWindow()));
   BuildToolBar();
   // Collapsed to its tool bar; that is also the smallest it gets.
   toolBarWidth = GetToolBar()->GetBestSize().GetWidth();
@@ -51,7 +52,10 @@ FloatingWindow::FloatingWindow(pq::History* history)
   expandedHeight = kMinExpandedHeight;
 }
 
-FloatingWindow::~FloatingWindow() { Unregister(); }
+FloatingWindow::~FloatingWindow() {
+  Unregister();
+  PopLeftoverRecordCommands(this, GetHistoryWindow());
+}
 
 void FloatingWindow::BuildToolBar() {
   const std::unique_ptr<wxImage> strip = LoadImageStrip();

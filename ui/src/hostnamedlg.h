@@ -11,7 +11,10 @@ class wxTextCtrl;
 
 class HostnameDlg : public wxDialog {
  public:
-  // A new address: an empty host and the port 45689.
+  // The port a new address opens with (the receiver port's default).
+  static constexpr int kDefaultPort = 45689;
+
+  // A new address: an empty host and kDefaultPort.
   HostnameDlg(wxWindow* parent, const wxString& host, int port);
 
   // The host exactly as typed (not trimmed).

@@ -9,8 +9,10 @@
 
 #include "commands.h"
 #include "desktop.h"
+#include "historytabmenu.h"
 #include "historywindow.h"
 #include "imagestrip.h"
+#include "maincommandhandler.h"
 #include "menus.h"
 #include "options.h"
 #include "platform/window.h"
@@ -49,9 +51,10 @@ MainFrame::MainFrame(pq::History* history)
   splitter->SetSashGravity(kSashGravity);
   splitter->SetMinimumPaneSize(kMinimumPaneSize);
 
-  // The history tab menu (HistoryTabMenu) is pushed onto historyWindow here,
-  // and the record commands (MainCommandHandler, bound to historyWindow) onto
-  // the frame, once they exist; the application pops both at exit.
+  // The tab commands on the history window, the record commands on the
+  // frame (so that its menus and tools reach them); the application pops
+  // both at exit.
+  PushRecordCommands(this, historyWindow, new HistoryTabMenu(historyWindow));
 
   const std::unique_ptr<wxImage> strip = LoadImageStrip();
   BuildMenuBar(*strip);
@@ -63,6 +66,7 @@ MainFrame::MainFrame(pq::History* history)
 }
 
 MainFrame::~MainFrame() {
+  PopLeftoverRecordCommands(this, historyWindow);
   if (observing) RemoveOptionObserver(OPT_RECORDING, this);
   // The manager gave the window back when it stopped, before this.
   if (window) ::DestroyWindow(window);

@@ -1,12 +1,40 @@
 #include "menuwindow.h"
 
 #include <algorithm>
+#include <memory>
 
+#include <wx/menu.h>
+
+#include "commands.h"
+#include "historytabmenu.h"
 #include "historywindow.h"
+#include "imagestrip.h"
+#include "maincommandhandler.h"
+#include "menus.h"
 #include "options.h"
 #include "pastiqhook.h"
 #include "platform/window.h"
 #include "recordlistwindow.h"
+
+namespace {
+
+// The menu window's tab menu: only the two pastes of the whole list, which
+// travel on to the window's record commands.
+class MenuWindowHistoryTabMenu : public HistoryTabMenu {
+ public:
+  using HistoryTabMenu::HistoryTabMenu;
+
+ protected:
+  std::unique_ptr<wxMenu> BuildMenu() override {
+    const std::unique_ptr<wxImage> strip = LoadImageStrip();
+    auto menu = std::make_unique<wxMenu>();
+    AppendCommandItem(*strip, menu.get(), ID_MULTIPLE_PASTE, IMG_MULTIPLE_PASTE);
+    AppendCommandItem(*strip, menu.get(), ID_PASTE_ALL, IMG_PASTE_ALL);
+    return menu;
+  }
+};
+
+}  // namespace
 
 wxBEGIN_EVENT_TABLE(MenuWindow, HistoryFrame)
   EVT_COMMAND(wxID_ANY, wxEVT_COMMAND_LEFT_CLICK, MenuWindow::OnLeftClick)
@@ -21,12 +49,11 @@ MenuWindow::MenuWindow(pq::History* history)
     Helper_MenuWindow_SetWindow(window);
     knownToHook = true;
   }
-  // The record commands (a MainCommandHandler pushed onto this frame) and
-  // the tab menu with only "&Multiple Paste" and "Paste &All" (a
-  // HistoryTabMenu subclass pushed onto the history window) go here.
+  PushRecordCommands(this, GetHistoryWindow(), new MenuWindowHistoryTabMenu(GetHistoryWindow()));
 }
 
 MenuWindow::~MenuWindow() {
+  PopLeftoverRecordCommands(this, GetHistoryWindow());
   ForgetInHookLibrary();
   if (const HWND window = GetDesktopWindow()) {
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc));

@@ -46,10 +46,9 @@ wxBEGIN_EVENT_TABLE(RecordListWindow, wxListCtrl)
   EVT_SIZE(RecordListWindow::OnSize)
 wxEND_EVENT_TABLE()
 
-RecordListWindow::RecordListWindow(wxWindow* parent)
+RecordListWindow::RecordListWindow(wxWindow* parent, long selectionStyle)
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                 wxLC_REPORT | wxLC_SINGLE_SEL | wxLC_NO_HEADER | wxLC_VIRTUAL | wxBORDER_NONE, wxDefaultValidator,
-                 "listCtrl") {
+                 wxLC_REPORT | wxLC_NO_HEADER | wxLC_VIRTUAL | selectionStyle, wxDefaultValidator, "listCtrl") {
   const wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
   SetBackgroundColour(face);
   AppendColumn(_("Records"));
@@ -92,6 +91,13 @@ pq::RecordList* RecordListWindow::SetRecordList(pq::RecordList* newList) {
 
 long RecordListWindow::GetSelectedRow() const { return GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); }
 
+std::vector<long> RecordListWindow::GetSelectedRows() const {
+  std::vector<long> rows;
+  for (long row = GetSelectedRow(); row >= 0; row = GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+    rows.push_back(row);
+  return rows;
+}
+
 pq::RecordPtr RecordListWindow::GetSelectedRecord() const {
   const long row = GetSelectedRow();
   if (!list || row < 0) return pq::RecordPtr();
@@ -125,11 +131,12 @@ void RecordListWindow::PasteSelected(wxWindow* frameToHide) {
   const pq::RecordPtr record = list->GetRecord(static_cast<unsigned>(row));
   if (!record) return;
   if (list->moveToFront) list->MoveRecordToFront(static_cast<unsigned>(row));
-  if (PasteFn()) {
-    PasteFn()(record, list);
-  } else {
-    pq::Mgr::Get().PasteRecord(record, list);
-  }
+  Paste(record, list);
+}
+
+bool RecordListWindow::Paste(const pq::RecordPtr& record, pq::RecordList* list) {
+  if (PasteFn()) return PasteFn()(record, list);
+  return pq::Mgr::Get().PasteRecord(record, list);
 }
 
 RecordListWindow::PasteFunction RecordListWindow::SetPasteFunction(PasteFunction paste) {

@@ -13,9 +13,9 @@
 // are shown by row attributes.
 #include <cstddef>
 #include <functional>
-#include <string>
-
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <wx/dcmemory.h>
 #include <wx/listctrl.h>
@@ -30,7 +30,12 @@ class RecordListWindow : public wxListCtrl, public pq::RecordListObserver {
   // put another in its place.
   using PasteFunction = std::function<bool(const pq::RecordPtr& record, pq::RecordList* list)>;
 
-  explicit RecordListWindow(wxWindow* parent);
+  // Selection styles: one row, no border (the notebooks' pages); or many
+  // rows in a simple border (the dialogs that take several records).
+  static constexpr long kSingleSelection = wxLC_SINGLE_SEL | wxBORDER_NONE;
+  static constexpr long kMultipleSelection = wxBORDER_SIMPLE;
+
+  explicit RecordListWindow(wxWindow* parent, long selectionStyle = kSingleSelection);
   ~RecordListWindow() override;
 
   // Binds `list` (or none) and returns the list bound before; binding the
@@ -40,6 +45,8 @@ class RecordListWindow : public wxListCtrl, public pq::RecordListObserver {
 
   // The first selected row, -1 for none.
   long GetSelectedRow() const;
+  // Every selected row, in ascending order.
+  std::vector<long> GetSelectedRows() const;
   // The bound list's record at the selected row; empty for none.
   pq::RecordPtr GetSelectedRecord() const;
   // Selects `row` alone and scrolls it into view.
@@ -66,6 +73,9 @@ class RecordListWindow : public wxListCtrl, public pq::RecordListObserver {
   // what it shows, so a record of megabytes costs no more than a short one.
   static wxString RowText(const std::string& text);
 
+  // Pastes `record` of `list` (none: a record of no list) into the paste
+  // target: what every window that pastes records runs.
+  static bool Paste(const pq::RecordPtr& record, pq::RecordList* list);
   static PasteFunction SetPasteFunction(PasteFunction paste);
 
   // pq::RecordListObserver: each posts a notice to this window.

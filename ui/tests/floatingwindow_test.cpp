@@ -13,6 +13,10 @@
 #include <wx/toolbar.h>
 
 #include "commands.h"
+#include "commands_fixture.h"
+#include "historytabmenu.h"
+#include "maincommandhandler.h"
+#include "msgbox_recorder.h"
 #include "frames_fixture.h"
 #include "historywindow.h"
 #include "imagestrip.h"
@@ -209,6 +213,35 @@ TEST(FloatingRectangle, OffEveryMonitorMovesOntoTheNearest) {
   for (const auto& c : cases) {
     EXPECT_EQ(FloatingWindow::OntoMonitor(c.stored), c.used) << c.stored.x << "," << c.stored.y;
   }
+}
+
+// Its tools and tab menu reach the record and tab commands it pushed.
+TEST_F(Floating, ItsToolsAndTabMenuReachTheRecordAndTabCommands) {
+  auto* handler = dynamic_cast<MainCommandHandler*>(floating->GetEventHandler());
+  ASSERT_NE(handler, nullptr);
+  EXPECT_EQ(handler->GetHistoryWindow(), floating->GetHistoryWindow());
+  ASSERT_NE(dynamic_cast<HistoryTabMenu*>(floating->GetHistoryWindow()->GetEventHandler()), nullptr);
+
+  SetOption(OPT_MULTIPASTE_AT_ONCE, true);
+  floating->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+  EXPECT_TRUE(floating->GetToolBar()->GetToolEnabled(ID_PASTE_ALL));
+  floating->GetToolBar()->OnLeftClick(ID_PASTE_ALL, false);
+  DispatchPending();
+  EXPECT_EQ(pasted, std::vector<std::string>{"firstsecondthird"});
+
+  {
+    commands_test::MenuRecorder menus;
+    menus.choose = ID_DELETE_ALL;
+    MessageBoxRecorder yes(wxYES);
+    commands_test::RightUpOn(floating->GetHistoryWindow(), commands_test::TabPoint(floating->GetHistoryWindow(), 0));
+    ASSERT_EQ(menus.shown.size(), 1u);
+    EXPECT_NE(commands_test::Find(menus.Last(), ID_LIST_PROPERTIES), nullptr) << "the full tab menu";
+    EXPECT_EQ(yes.boxes.size(), 1u);
+  }
+  EXPECT_EQ(history.GetMainList()->GetCount(), 0u);
+  floating->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+  EXPECT_FALSE(floating->GetToolBar()->GetToolEnabled(ID_PASTE_ALL));
+  EXPECT_FALSE(floating->GetToolBar()->GetToolEnabled(ID_DELETE_ALL));
 }
 
 }  // namespace

@@ -19,9 +19,13 @@
 
 #include "child_process.h"
 #include "commands.h"
+#include "commands_fixture.h"
 #include "gui_util.h"
+#include "historytabmenu.h"
 #include "historywindow.h"
 #include "imagestrip.h"
+#include "maincommandhandler.h"
+#include "msgbox_recorder.h"
 #include "options.h"
 #include "platform/sim/desktop.h"
 #include "pq/history.h"
@@ -430,3 +434,107 @@ TEST_F(Selection, ASelectionInAnotherWindowNeverReachesTheViewer) {
 }
 
 }  // namespace
+
+// ---- the record and tab commands of the frame ----
+
+// The frame's menus, tools and tab menu reach the handlers it pushed: Main
+// has rows, Other is empty, Search is the search list.
+class FrameCommands : public Frame {
+ protected:
+  void SetUp() override {
+    Frame::SetUp();
+    other->Clear();
+    SetOption(OPT_MULTIPASTE_AT_ONCE, true);
+    frame->Start();
+    frame->Show();
+    DispatchPending();
+    tabs = frame->GetHistoryWindow();
+  }
+  void ShowTab(int page) {
+    tabs->SetSelection(static_cast<std::size_t>(page));
+    DispatchPending();
+  }
+  // Whether the menu bar's item and the tool of `id` are enabled once the
+  // frame's update-UI ran; both must agree.
+  bool Enabled(int id) {
+    frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+    const bool item = frame->GetMenuBar()->IsEnabled(id);
+    EXPECT_EQ(frame->GetToolBar()->GetToolEnabled(id), item) << id;
+    return item;
+  }
+
+  HistoryWindow* tabs = nullptr;
+};
+
+TEST_F(FrameCommands, TheFramePushesTheRecordCommandsAndItsHistoryWindowTheTabMenu) {
+  auto* handler = dynamic_cast<MainCommandHandler*>(frame->GetEventHandler());
+  ASSERT_NE(handler, nullptr);
+  EXPECT_EQ(handler->GetHistoryWindow(), tabs);
+  auto* tabMenu = dynamic_cast<HistoryTabMenu*>(tabs->GetEventHandler());
+  ASSERT_NE(tabMenu, nullptr);
+  EXPECT_EQ(tabMenu->GetHistoryWindow(), tabs);
+}
+
+TEST_F(FrameCommands, TheMenuItemsAndToolsFollowTheRecordCommandsRules) {
+  const struct {
+    int page;
+    bool select;
+    bool selected, hasRows, editable;
+  } cases[] = {
+      {0, true, true, true, true},     // Main, a row selected
+      {0, false, false, true, true},   // Main, none selected
+      {1, false, false, false, false}, // Other, empty
+      {2, false, false, false, false}, // Search, nothing typed: no rows
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "page " << c.page << (c.select ? ", selected" : ""));
+    ShowTab(c.page);
+    RecordListWindow* window = tabs->GetRecordListWindow(c.page);
+    if (c.select) window->SelectRow(0);
+    DispatchPending();
+    for (int id : {wxID_COPY, wxID_PASTE, wxID_DELETE}) EXPECT_EQ(Enabled(id), c.selected) << id;
+    for (int id : {ID_MULTIPLE_PASTE, ID_PASTE_ALL}) EXPECT_EQ(Enabled(id), c.hasRows) << id;
+    for (int id : {ID_DELETE_ALL, ID_MULTIPLE_DELETE}) EXPECT_EQ(Enabled(id), c.editable) << id;
+    if (c.select) window->SetItemState(0, 0, wxLIST_STATE_SELECTED);
+  }
+}
+
+TEST_F(FrameCommands, AToolAndAMenuItemOfTheFrameRunTheirRecordCommands) {
+  ShowTab(0);
+  tabs->GetRecordListWindow(0)->SelectRow(0);
+  DispatchPending();
+  frame->GetToolBar()->OnLeftClick(wxID_DELETE, false);
+  DispatchPending();
+  ASSERT_EQ(history.GetMainList()->GetCount(), 1u);
+  EXPECT_EQ(history.GetMainList()->GetRecord(0)->text, "first");
+
+  MessageBoxRecorder yes(wxYES);
+  EXPECT_TRUE(frame->ProcessCommand(ID_DELETE_ALL));
+  DispatchPending();
+  ASSERT_EQ(yes.boxes.size(), 1u);
+  EXPECT_EQ(yes.boxes[0].message, "Do you really want to delete all of the clipboard records from list: Main?");
+  EXPECT_EQ(history.GetMainList()->GetCount(), 0u);
+}
+
+// The tab menu's own commands stay with it; its whole-list record commands
+// travel on to the frame's record commands.
+TEST_F(FrameCommands, TheTabMenuOfTheFramesHistoryWindowServesItsListAndHandsOnTheRecordCommands) {
+  commands_test::PasteRecorder pastes;
+  {
+    commands_test::MenuRecorder menus;
+    menus.choose = ID_PASTE_ALL;
+    commands_test::RightUpOn(tabs, commands_test::TabPoint(tabs, 0));
+    ASSERT_EQ(menus.shown.size(), 1u);
+    EXPECT_EQ(menus.windows[0], tabs);
+  }
+  EXPECT_EQ(pastes.texts, std::vector<std::string>{"secondfirst"});
+
+  {
+    commands_test::MenuRecorder menus;
+    menus.choose = ID_LIST_LISTEN;
+    commands_test::RightUpOn(tabs, commands_test::TabPoint(tabs, 1));
+    ASSERT_EQ(menus.shown.size(), 1u);
+  }
+  EXPECT_EQ(history.GetMainList(), other);
+  EXPECT_EQ(tabs->GetPageText(1), "[Other]");
+}

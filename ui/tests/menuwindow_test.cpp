@@ -10,6 +10,9 @@
 
 #include <wx/listctrl.h>
 
+#include "commands.h"
+#include "commands_fixture.h"
+#include "maincommandhandler.h"
 #include "frames_fixture.h"
 #include "historywindow.h"
 #include "options.h"
@@ -125,6 +128,39 @@ TEST(MenuPlacement, BottomRightAtThePointInsideTheWorkArea) {
   for (const auto& c : cases) {
     EXPECT_EQ(MenuWindow::PlacementAt(c.point, size, work), c.at) << c.point.x << "," << c.point.y;
   }
+}
+
+// Its tab menu holds only the two pastes of the whole list, which its
+// record commands run; a right click on a row opens the record menu.
+TEST_F(Menu, ItsTabMenuOffersTheTwoPastesOfTheListAndItsRecordCommandsRunThem) {
+  auto* handler = dynamic_cast<MainCommandHandler*>(menu->GetEventHandler());
+  ASSERT_NE(handler, nullptr);
+  EXPECT_EQ(handler->GetHistoryWindow(), menu->GetHistoryWindow());
+  menu->Show();
+  DispatchPending();
+  SetOption(OPT_MULTIPASTE_AT_ONCE, true);
+  {
+    commands_test::MenuRecorder menus;
+    menus.choose = ID_PASTE_ALL;
+    commands_test::RightUpOn(menu->GetHistoryWindow(), commands_test::TabPoint(menu->GetHistoryWindow(), 0));
+    ASSERT_EQ(menus.shown.size(), 1u);
+    const commands_test::Menu& shown = menus.Last();
+    EXPECT_EQ(commands_test::Ids(shown), (std::vector<int>{ID_MULTIPLE_PASTE, ID_PASTE_ALL}));
+    for (const commands_test::MenuItem& item : shown) EXPECT_TRUE(item.hasBitmap) << item.label;
+    EXPECT_EQ(shown[0].label, "&Multiple Paste");
+    EXPECT_EQ(shown[1].help, "Paste ALL records in the list to previous working application");
+  }
+  EXPECT_EQ(pasted, std::vector<std::string>{"firstsecondthird"});
+
+  commands_test::MenuRecorder menus;
+  List()->SelectRow(1);
+  wxListEvent click(wxEVT_LIST_ITEM_RIGHT_CLICK, List()->GetId());
+  click.SetEventObject(List());
+  click.m_itemIndex = 1;
+  List()->GetEventHandler()->ProcessEvent(click);
+  ASSERT_EQ(menus.shown.size(), 1u);
+  EXPECT_NE(commands_test::Find(menus.Last(), ID_RECORD_MOVE_UP), nullptr);
+  EXPECT_EQ(pasted.size(), 1u) << "a right click pastes nothing";
 }
 
 }  // namespace

@@ -16,7 +16,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <boost/make_shared.hpp>
+
 #include "appconfig.h"
+#include "appversion.h"
 #include "child_process.h"
 #include "options.h"
 #include "pq/history.h"
@@ -230,6 +233,74 @@ TEST_F(ProgramOnX11, ARecordPickedInTheMainWindowIsShownInTheViewer) {
       },
       20s));
   xclip.Stop();
+  program.Stop();
+}
+
+// A user who works in another application's text field opens Multiple
+// Paste in the main window, chooses three records and starts: the field
+// receives their texts joined, each followed by the separator.
+TEST_F(ProgramOnX11, MultiplePasteFromTheMainWindowPutsTheChosenRecordsJoinedIntoAnotherApplicationsField) {
+  {
+    pq::History history;
+    history.CreateDefaultLists();
+    for (const char* text : {"four", "three", "two", "one"}) {
+      auto record = boost::make_shared<pq::Record>();
+      record->SetText(text);
+      history.GetMainList()->AddRecord(record);
+    }
+    history.Save(wxString::FromUTF8((data / "pastiq_history").string()), ArchiveInfo(APP_VERSION_CODE, 1));
+    AppConfig settings;
+    settings.options.Set(OPT_MULTIPASTE_AT_ONCE, true);
+    settings.options.Set(OPT_MULTIPASTE_INSERT, true);
+    settings.options.Set(OPT_MULTIPASTE_TEXT, wxString(" + "));
+    ASSERT_TRUE(settings.SaveFile(wxString::FromUTF8((data / "pastiq.cfg").string()), ArchiveInfo(APP_VERSION_CODE, 1)));
+  }
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  const std::string& display = server.display();
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, display);
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  // The main window shows; then the user works in the field, and comes back.
+  ASSERT_FALSE(ActiveMainWindow(display).empty()) << "the main window did not show";
+  x11test::Process field = x11test::Process::Run({x11test::TestClientPath(), "field"}, display);
+  ASSERT_TRUE(x11test::FocusClient(field, display, 15000)) << field.Output();
+  const std::string window = ActiveMainWindow(display);
+
+  // Edit, Multiple Paste: the dialog over the listening list.
+  RunClient({kXdotool, "key", "alt+e", "m"}, display);
+  std::string dialog;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::string found = RunClient({kXdotool, "search", "--onlyvisible", "--name", "^Paste Records$"}, display);
+        dialog = found.substr(0, found.find('\n'));
+        return !dialog.empty();
+      },
+      20s));
+  RunClient({kXdotool, "windowactivate", "--sync", dialog}, display);
+  // The first row, then the third with Shift (rows below the prompt); then
+  // Start, at the bottom right.
+  RunClient({kXdotool, "mousemove", "--window", dialog, "60", "40", "click", "1"}, display);
+  RunClient({kXdotool, "keydown", "shift", "mousemove", "--window", dialog, "60", "86", "click", "1", "keyup", "shift"},
+            display);
+  const std::string geometry = RunClient({kXdotool, "getwindowgeometry", "--shell", dialog}, display);
+  auto value = [&](const std::string& name) {
+    const std::size_t at = geometry.find(name + "=");
+    return at == std::string::npos ? 0 : std::stoi(geometry.substr(at + name.size() + 1));
+  };
+  ASSERT_GT(value("WIDTH"), 100) << geometry;
+  RunClient({kXdotool, "mousemove", "--window", dialog, std::to_string(value("WIDTH") - 55),
+             std::to_string(value("HEIGHT") - 22), "click", "1"},
+            display);
+
+  const std::string expected = "PASTE one + two + three + ";
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (const std::string& line : field.Lines())
+          if (line == expected) return true;
+        return false;
+      },
+      20s))
+      << field.Output();
+  field.Stop();
   program.Stop();
 }
 

@@ -106,8 +106,10 @@ SearchCriteria* GetSearchCriteria(RecordList* list);
 
 // Record-list files (".pqs"): the loader throws on a file that is not one, or
 // that reads past `budget`, and leaves `list` untouched unless the whole
-// file was read.
+// file was read. The writer returns false, writing nothing, when the file
+// cannot be created, and throws when writing it fails (the old file then
+// stays as it was).
 void LoadRecordListFile(RecordList& list, const wxString& path, std::uint64_t budget = cmn::kFileReadBudget);
-void SaveRecordListFile(const wxString& path, const ArchiveInfo& info, const RecordList& list);
+bool SaveRecordListFile(const wxString& path, const ArchiveInfo& info, const RecordList& list);
 
 }  // namespace pq
