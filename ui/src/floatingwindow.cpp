@@ -141,11 +141,11 @@ bool FloatingWindow::OnHotKey(int virtualKey) {
   if (!HotKeyModifiers::Read().Match(wantCtrl, wantAlt, wantWin)) return false;
   switch (virtualKey) {
     case VK_RETURN:
-      if (IsShown() && IsExpanded()) PasteSelected(nullptr);
+      if (IsMeantShown() && IsExpanded()) PasteSelected(nullptr);
       return true;
     case VK_UP:
     case VK_DOWN:
-      if (IsShown()) {
+      if (IsMeantShown()) {
         if (IsExpanded()) {
           MoveSelection(virtualKey == VK_UP);
         } else {
@@ -159,13 +159,13 @@ bool FloatingWindow::OnHotKey(int virtualKey) {
     case VK_LEFT:
       if (IsExpanded()) {
         Collapse();
-      } else if (IsShown()) {
+      } else if (IsMeantShown()) {
         Show(false);
       }
       return true;
     case VK_RIGHT:
       if (!IsExpanded()) Expand();
-      if (!IsShown()) ShowNoActivate();
+      ShowNoActivate();
       return true;
     default:
       return false;

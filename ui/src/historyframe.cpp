@@ -55,7 +55,7 @@ void HistoryFrame::OnShown(wxShowEvent& event) {
 }
 
 bool HistoryFrame::ShowNoActivate() {
-  if (IsShown()) return false;
+  if (IsMeantShown()) return false;
   ShowWithoutActivating();
   return true;
 }

@@ -42,6 +42,10 @@ class HistoryFrame : public wxMiniFrame {
   bool ShowNoActivate();
   // Notes whether the frame is meant to be shown (see OnShown).
   bool Show(bool show = true) override;
+  // Shown and meant to be: a frame the toolkit's late map notice marked
+  // shown after it was hidden is about to hide again, so keys treat it as
+  // hidden.
+  bool IsMeantShown() const { return wantShown && IsShown(); }
 
   // The stored size of a popup or menu window: `stored` when both sides are
   // positive, else the default size.

@@ -70,7 +70,7 @@ bool PopupWindow::OnHotKey(int virtualKey, bool released, bool repeat) {
   // Ctrl+V or plain V: a single press must still paste.
   const bool doublePress = shortcut == 'V' && !wantAlt && !wantWin;
 
-  if (IsShown()) {
+  if (IsMeantShown()) {
     if (isShortcut || virtualKey == VK_DOWN) {
       MoveSelection(false);
     } else if (virtualKey == VK_UP) {
