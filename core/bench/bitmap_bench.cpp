@@ -14,6 +14,7 @@
 #include <boost/make_shared.hpp>
 
 #include "bench_pictures.h"
+#include "bench_records.h"
 #include "pq/dataobject.h"
 #include "pq/item.h"
 #include "pq/record.h"
@@ -27,15 +28,6 @@ pq::BitmapItem* PictureItem(bool noise) {
   auto* item = new pq::BitmapItem;
   item->SetHandle(platform::CreateBitmapFromPixels(testing_bench::LargePicture(rng, noise)));
   return item;
-}
-
-pq::RecordPtr PictureRecord(pq::BitmapItem* item) {
-  auto* d = new pq::DataObject;
-  d->Items().push_back(item);
-  auto record = boost::make_shared<pq::Record>();
-  record->SetItems(*d);
-  d->Release();
-  return record;
 }
 
 void BM_RecordBitmap4000x3000(benchmark::State& state) {
@@ -64,7 +56,7 @@ BENCHMARK(BM_RecordBitmap4000x3000)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecon
 
 void BM_UnpackBitmap4000x3000(benchmark::State& state) {
   const bool noise = state.range(0) != 0;
-  const pq::RecordPtr record = PictureRecord(PictureItem(noise));
+  const pq::RecordPtr record = testing_bench::RecordOf(PictureItem(noise));
   for (auto _ : state) {
     pq::DataObject* d = record->CreateDataObject(nullptr);
     if (d == nullptr || d->Items().empty() || static_cast<pq::BitmapItem*>(d->Items()[0])->IsEmpty())
@@ -89,7 +81,7 @@ double ResidentMB() {
 // of 900 x 673 pixels first shows read; then with every pixel read.
 void BM_BitmapRecordMemory(benchmark::State& state) {
   const bool noise = state.range(0) != 0;
-  const pq::RecordPtr record = PictureRecord(PictureItem(noise));
+  const pq::RecordPtr record = testing_bench::RecordOf(PictureItem(noise));
   double shown = 0, whole = 0;
   for (auto _ : state) {
     malloc_trim(0);  // freed memory the heap kept would be reused unseen

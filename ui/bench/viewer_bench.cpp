@@ -22,6 +22,7 @@
 #include <wx/listctrl.h>
 
 #include "bench_pictures.h"
+#include "bench_records.h"
 #include "display.h"
 #include "historywindow.h"
 #include "mainframe.h"
@@ -75,14 +76,7 @@ std::string Rtf(std::mt19937& rng, std::size_t bytes) {
   return s;
 }
 
-pq::RecordPtr Record(pq::Item* item) {
-  auto* d = new pq::DataObject;
-  d->Items().push_back(item);
-  auto record = boost::make_shared<pq::Record>();
-  record->SetItems(*d);
-  d->Release();
-  return record;
-}
+pq::RecordPtr Record(pq::Item* item) { return testing_bench::RecordOf(item); }
 
 pq::RecordPtr TextRecord(std::mt19937& rng) { return Record(new pq::TextItem(Words(rng, kMB))); }
 
