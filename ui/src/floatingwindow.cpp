@@ -81,10 +81,8 @@ void FloatingWindow::RestoreState() {
     observing = true;
   }
   const wxRect stored = OntoMonitor(OptionValue<wxRect>(OPT_FLOATING_RECT, wxRect(0, 0, 0, 0)));
-  const wxSize before = GetSize();
   SetSize(stored);
   expanded = GetClientSize().GetHeight() > 0;
-  pendingExpanded = GetSize() == before ? -1 : expanded ? 1 : 0;
   GetHistoryWindow()->Start(OPT_FLOATING_TAB);
   if (OptionValue<bool>(OPT_FLOATING_SHOWN, false)) {
     ShowNoActivate();
@@ -128,8 +126,6 @@ void FloatingWindow::Collapse() { RequestClientHeight(0); }
 
 void FloatingWindow::RequestClientHeight(int height) {
   expanded = height > 0;
-  if (GetClientSize() == wxSize(clientWidth, height)) return;
-  pendingExpanded = expanded ? 1 : 0;
   SetClientSize(clientWidth, height);
 }
 
@@ -200,11 +196,6 @@ void FloatingWindow::OnSizeSettled(wxCommandEvent&) {
     }
     changed = true;
   }
-  const bool shownExpanded = client.GetHeight() > 0;
-  if (pendingExpanded < 0)
-    expanded = shownExpanded;  // the user's resize
-  else if (shownExpanded == (pendingExpanded == 1))
-    pendingExpanded = -1;
   const ToolSpec& wrong = expanded ? kOpenTool : kCloseTool;
   if (toolBar->FindById(wrong.id)) {
     toolBar->DeleteTool(wrong.id);

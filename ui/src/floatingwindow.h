@@ -33,8 +33,8 @@ class FloatingWindow : public HistoryFrame, public cmn::option<int>::observer {
   // does it too).
   void Unregister();
 
-  // Expanded when the client area below the tool bar has a height: the
-  // height last asked for, or the one a user's resize gave it.
+  // Expanded when the client area below the tool bar was last given a
+  // height by Expand, Collapse or the stored rectangle.
   bool IsExpanded() const;
   void Expand();
   void Collapse();
@@ -62,11 +62,9 @@ class FloatingWindow : public HistoryFrame, public cmn::option<int>::observer {
   // Asks for a client height and notes the state it stands for.
   void RequestClientHeight(int height);
 
-  // The toolkit reports a size asked for only once the window system has
-  // applied it, and may first report an older one: the state is what was
-  // last asked for until a report agrees (-1: nothing asked is on its way).
+  // What was last asked for: the toolkit's size reports come late and may
+  // first repeat an older size, so they never decide the state.
   bool expanded = false;
-  int pendingExpanded = -1;
   int clientWidth = 0;
   int expandedHeight = kMinExpandedHeight;
   int toolBarWidth = 0;  // the bar's width with every tool and the spacer empty
