@@ -42,6 +42,7 @@ void HistoryFrame::PasteSelected(wxWindow* frameToHide) {
 }
 
 bool HistoryFrame::Show(bool show) {
+  if (show) ForgetLateShow();
   wantShown = show;
   return wxMiniFrame::Show(show);
 }
@@ -49,13 +50,17 @@ bool HistoryFrame::Show(bool show) {
 void HistoryFrame::OnShown(wxShowEvent& event) {
   event.Skip();
   if (!event.IsShown() || wantShown) return;
-  CallAfter([this] {
-    if (!wantShown && IsShown()) wxMiniFrame::Show(false);
-  });
+  CallAfter([this] { ForgetLateShow(); });
+}
+
+void HistoryFrame::ForgetLateShow() {
+  if (!wantShown && IsShown()) wxMiniFrame::Show(false);
 }
 
 bool HistoryFrame::ShowNoActivate() {
   if (IsMeantShown()) return false;
+  // Until then the toolkit would take the frame for shown and ignore this.
+  ForgetLateShow();
   ShowWithoutActivating();
   return true;
 }

@@ -58,6 +58,10 @@ class HistoryFrame : public wxMiniFrame {
   // earlier show arrives after it was hidden (a quick show and hide): such
   // a frame is hidden again, so that it never counts as open while unseen.
   void OnShown(wxShowEvent& event);
+  // Hides a frame that the toolkit marked shown after it was hidden: the
+  // toolkit ignores a show of a frame it counts as shown, so a shortcut
+  // typed before the queued hide ran would show nothing.
+  void ForgetLateShow();
 
  private:
   HistoryWindow* historyWindow;
