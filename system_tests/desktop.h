@@ -18,7 +18,7 @@ namespace system_test {
 
 class Client : public pq::MgrClient {
  public:
-  bool OnPopupHotKey(WPARAM vk, bool released, bool) override {
+  bool OnPopupHotKey(WPARAM vk, bool released, bool, pq::KeyModifiers) override {
     keys.push_back(released ? -1 : static_cast<int>(vk));
     return true;
   }

@@ -344,10 +344,12 @@ void Mgr::OnFocusNotice(HWND gaining) {
   targetWindow_ = gaining;
 }
 
-void Mgr::OnHookKey(WPARAM vk, LPARAM released) {
+void Mgr::OnHookKey(WPARAM vk, LPARAM flags) {
   if (!client_) return;
-  const bool release = released == kHookKeyReleased;
-  if (!client_->OnPopupHotKey(vk, release, released == kHookKeyRepeated)) client_->OnFloatingHotKey(vk);
+  const KeyModifiers typedWith{(flags & kHookKeyCtrl) != 0, (flags & kHookKeyAlt) != 0, (flags & kHookKeyWin) != 0};
+  const bool release = (flags & kHookKeyReleased) != 0;
+  const bool repeat = (flags & kHookKeyRepeated) != 0;
+  if (!client_->OnPopupHotKey(vk, release, repeat, typedWith)) client_->OnFloatingHotKey(vk, typedWith);
 }
 
 HWND Mgr::GetTargetWindow() {

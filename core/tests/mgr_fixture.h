@@ -31,13 +31,17 @@ namespace sim = platform::sim;
 // What the application's later parts would receive.
 class RecordingClient : public pq::MgrClient {
  public:
-  bool OnPopupHotKey(WPARAM vk, bool released, bool repeat) override {
-    log.push_back("popup " + std::to_string(vk) + (released ? " released" : "") + (repeat ? " repeat" : ""));
+  bool OnPopupHotKey(WPARAM vk, bool released, bool repeat, pq::KeyModifiers typedWith) override {
+    log.push_back("popup " + std::to_string(vk) + (released ? " released" : "") + (repeat ? " repeat" : "") +
+                  Modifiers(typedWith));
     return popupTakes;
   }
-  bool OnFloatingHotKey(WPARAM vk) override {
-    log.push_back("floating " + std::to_string(vk));
+  bool OnFloatingHotKey(WPARAM vk, pq::KeyModifiers typedWith) override {
+    log.push_back("floating " + std::to_string(vk) + Modifiers(typedWith));
     return true;
+  }
+  static std::string Modifiers(const pq::KeyModifiers& m) {
+    return std::string(m.ctrl ? " ctrl" : "") + (m.alt ? " alt" : "") + (m.win ? " win" : "");
   }
   void AnimateTaskbarIcon() override { log.push_back("animate"); }
   void SendRecord(const pq::RecordPtr& record, const NetworkAddress& host) override {

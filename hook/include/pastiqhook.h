@@ -18,10 +18,16 @@
 // Posted to the key-notice window. wParam: a virtual-key code, lParam 0, or
 // kHookKeyRepeated for the key's auto-repeat (a press while it is held); or
 // wParam 0 and lParam kHookKeyReleased when the popup shortcut's modifiers
-// were released.
+// were released. lParam also carries the modifiers the key was typed with
+// (kHookKeyCtrl, kHookKeyAlt, kHookKeyWin): by the time the notice is read
+// they may have been let go.
 constexpr UINT WM_HOOK_KEY = 0xBDA;
 constexpr LPARAM kHookKeyReleased = 1;
 constexpr LPARAM kHookKeyRepeated = 2;
+constexpr LPARAM kHookKeyCtrl = 0x10;
+constexpr LPARAM kHookKeyAlt = 0x20;
+constexpr LPARAM kHookKeyWin = 0x40;
+constexpr LPARAM kHookKeyModifiers = kHookKeyCtrl | kHookKeyAlt | kHookKeyWin;
 // Posted to the focus-notice window on every focus change. wParam: the window
 // gaining the focus; lParam: the window losing it.
 constexpr UINT WM_HOOK_FOCUS = 0xBDB;

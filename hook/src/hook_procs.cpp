@@ -38,10 +38,11 @@ KeyOutcome DecideKey(const SharedHookState& s, WPARAM vk, bool release) {
   const bool engaged = s.engaged.load() != 0;
   const bool on1 = s.combo1On.load() != 0;
   KeyOutcome out;
-  auto post = [&out](WPARAM w, LPARAM l) {
+  const LPARAM typedWith = (ctrl ? kHookKeyCtrl : 0) | (alt ? kHookKeyAlt : 0) | (win ? kHookKeyWin : 0);
+  auto post = [&out, typedWith](WPARAM w, LPARAM l) {
     out.swallow = out.notify = true;
     out.noticeW = w;
-    out.noticeL = l;
+    out.noticeL = l | typedWith;
   };
 
   const bool match1 = ctrl == s.combo1Ctrl.load() && alt == s.combo1Alt.load() && win == s.combo1Win.load();
@@ -95,7 +96,7 @@ LRESULT KeyboardProc(int nCode, WPARAM wParam, LPARAM lParam) {
     // A press of a key already down is its auto-repeat (bit 30: the key's
     // previous state).
     if (out.notify && out.noticeW != 0 && (static_cast<DWORD>(lParam) & 0x40000000u) != 0)
-      out.noticeL = kHookKeyRepeated;
+      out.noticeL |= kHookKeyRepeated;
     if (act) {
       if (out.engage) s.engaged = 1;
       if (out.disengage) s.engaged = 0;

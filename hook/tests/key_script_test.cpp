@@ -126,7 +126,8 @@ TEST_P(KeyScripts, PostsAndSwallowsAsExpected) {
       platform::sim::KeyUp(vk);
     for (const Notice& n : TakeNotices()) {
       EXPECT_EQ(n.hwnd, program_);
-      if (n.message == WM_HOOK_KEY) notices.emplace_back(n.wParam, n.lParam);
+      // The modifiers the notice carries are checked on their own below.
+      if (n.message == WM_HOOK_KEY) notices.emplace_back(n.wParam, n.lParam & ~kHookKeyModifiers);
     }
     const std::size_t reached = platform::sim::Keys(app_).size() - before;
     EXPECT_EQ(reached, fates[i] == "p" ? 1u : 0u) << "step " << i << " " << steps[i];
@@ -136,6 +137,23 @@ TEST_P(KeyScripts, PostsAndSwallowsAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Keyboard, KeyScripts, ::testing::ValuesIn(kScripts),
                          [](const ::testing::TestParamInfo<KeyScript>& info) { return info.param.name; });
+
+// Each notice carries the modifiers its key was typed with, as the hook read
+// them: the program may read the notice only after they were let go.
+TEST_F(HookTest, NoticesCarryTheModifiersTheirKeyWasTypedWith) {
+  // Ctrl+Alt+X opens the popup; Ctrl with the arrows are the floating keys.
+  Helper_SetShortcutKey('X', 1, 1, 1, 0, 1, 1, 0, 0);
+  ASSERT_EQ(Helper_Initialize(program_, program_), 1);
+  for (int vk : {VK_CONTROL, VK_MENU, int{'X'}, VK_DOWN}) platform::sim::KeyDown(vk);
+  platform::sim::KeyUp(VK_MENU);
+  platform::sim::KeyDown(VK_UP);
+  std::vector<std::pair<WPARAM, LPARAM>> notices;
+  for (const Notice& n : TakeNotices())
+    if (n.message == WM_HOOK_KEY) notices.emplace_back(n.wParam, n.lParam);
+  const LPARAM ctrlAlt = kHookKeyCtrl | kHookKeyAlt;
+  EXPECT_EQ(notices, (std::vector<std::pair<WPARAM, LPARAM>>{
+                         {'X', ctrlAlt}, {VK_DOWN, ctrlAlt}, {0, kHookKeyReleased | kHookKeyCtrl}, {VK_UP, kHookKeyCtrl}}));
+}
 
 // A peek at a key (HC_NOREMOVE) is swallowed like its delivery, but only the
 // delivery reports it and changes the engaged state.

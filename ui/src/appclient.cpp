@@ -17,12 +17,12 @@ void AppClient::AnimateTaskbarIcon() {
   if (TaskBarIcon* icon = app_.GetTaskBarIcon()) icon->Animate();
 }
 
-bool AppClient::OnPopupHotKey(WPARAM vk, bool released, bool repeat) {
+bool AppClient::OnPopupHotKey(WPARAM vk, bool released, bool repeat, pq::KeyModifiers typedWith) {
   PopupWindow* popup = app_.GetPopupWindow();
-  return popup && popup->OnHotKey(static_cast<int>(vk), released, repeat);
+  return popup && popup->OnHotKey(static_cast<int>(vk), released, repeat, typedWith);
 }
 
-bool AppClient::OnFloatingHotKey(WPARAM vk) {
+bool AppClient::OnFloatingHotKey(WPARAM vk, pq::KeyModifiers typedWith) {
   FloatingWindow* floating = app_.GetFloatingWindow();
-  return floating && floating->OnHotKey(static_cast<int>(vk));
+  return floating && floating->OnHotKey(static_cast<int>(vk), typedWith);
 }

@@ -20,8 +20,8 @@ class AppClient : public pq::MgrClient, public net::AppServices {
   void AnimateTaskbarIcon() override;
   // The popup list's and the floating list's turns at a key notice; not
   // taken while the window does not exist.
-  bool OnPopupHotKey(WPARAM vk, bool released, bool repeat) override;
-  bool OnFloatingHotKey(WPARAM vk) override;
+  bool OnPopupHotKey(WPARAM vk, bool released, bool repeat, pq::KeyModifiers typedWith) override;
+  bool OnFloatingHotKey(WPARAM vk, pq::KeyModifiers typedWith) override;
 
  private:
   PastiqApp& app_;

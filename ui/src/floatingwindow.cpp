@@ -129,12 +129,12 @@ void FloatingWindow::RequestClientHeight(int height) {
   SetClientSize(clientWidth, height);
 }
 
-bool FloatingWindow::OnHotKey(int virtualKey) {
+bool FloatingWindow::OnHotKey(int virtualKey, const pq::KeyModifiers& typedWith) {
   if (!OptionValue<bool>(OPT_FLOATING_KEYS, false)) return false;
   const bool wantCtrl = OptionValue<bool>(OPT_FLOATING_KEYS_CTRL, false);
   const bool wantAlt = OptionValue<bool>(OPT_FLOATING_KEYS_ALT, false);
   const bool wantWin = OptionValue<bool>(OPT_FLOATING_KEYS_WIN, false);
-  if (!HotKeyModifiers::Read().Match(wantCtrl, wantAlt, wantWin)) return false;
+  if (!ModifiersMatch(typedWith, wantCtrl, wantAlt, wantWin)) return false;
   switch (virtualKey) {
     case VK_RETURN:
       if (IsMeantShown() && IsExpanded()) PasteSelected(nullptr);

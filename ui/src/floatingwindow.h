@@ -9,6 +9,10 @@
 #include "cmn/option.h"
 #include "historyframe.h"
 
+namespace pq {
+struct KeyModifiers;
+}
+
 class wxListEvent;
 class wxToolBar;
 
@@ -40,8 +44,9 @@ class FloatingWindow : public HistoryFrame, public cmn::option<int>::observer {
   void Collapse();
   int GetExpandedHeight() const { return expandedHeight; }
 
-  // One floating-list key notice; true when taken.
-  bool OnHotKey(int virtualKey);
+  // One floating-list key notice with the modifiers its key was typed with;
+  // true when taken.
+  bool OnHotKey(int virtualKey, const pq::KeyModifiers& typedWith);
 
   void OnOptionChanged(const int& id) override;
 

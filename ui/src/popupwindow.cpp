@@ -12,8 +12,6 @@
 
 namespace {
 
-bool High(SHORT state) { return (static_cast<USHORT>(state) & 0x8000u) != 0; }
-
 // The shortcut key as the hook reports it: VkKeyScanW of the lower-case
 // character, shift state in the high byte, so that a character that needs
 // Shift never matches.
@@ -34,17 +32,9 @@ RECT WorkAreaOf(HWND target) {
 
 }  // namespace
 
-HotKeyModifiers HotKeyModifiers::Read() {
-  HotKeyModifiers m;
-  m.ctrl = High(GetAsyncKeyState(VK_CONTROL));
-  m.alt = High(GetAsyncKeyState(VK_MENU));
-  m.win = High(GetAsyncKeyState(VK_LWIN)) || High(GetKeyState(VK_RWIN));
-  return m;
-}
-
-bool HotKeyModifiers::Match(bool wantCtrl, bool wantAlt, bool wantWin) const {
+bool ModifiersMatch(const pq::KeyModifiers& typedWith, bool wantCtrl, bool wantAlt, bool wantWin) {
   if (!wantCtrl && !wantAlt && !wantWin) wantWin = true;
-  return ctrl == wantCtrl && alt == wantAlt && win == wantWin;
+  return typedWith.ctrl == wantCtrl && typedWith.alt == wantAlt && typedWith.win == wantWin;
 }
 
 PopupWindow::PopupWindow(pq::History* history)
@@ -57,13 +47,13 @@ void PopupWindow::RestoreState() {
   GetHistoryWindow()->Start(OPT_POPUP_TAB);
 }
 
-bool PopupWindow::OnHotKey(int virtualKey, bool released, bool repeat) {
+bool PopupWindow::OnHotKey(int virtualKey, bool released, bool repeat, const pq::KeyModifiers& typedWith) {
   if (!OptionValue<bool>(OPT_POPUP_SHORTCUT, false)) return false;
   const bool wantCtrl = OptionValue<bool>(OPT_POPUP_SHORTCUT_CTRL, false);
   const bool wantAlt = OptionValue<bool>(OPT_POPUP_SHORTCUT_ALT, false);
   // No modifier configured: Win, as the hook library reports the shortcut.
   const bool wantWin = OptionValue<bool>(OPT_POPUP_SHORTCUT_WIN, false) || (!wantCtrl && !wantAlt);
-  if (!released && !HotKeyModifiers::Read().Match(wantCtrl, wantAlt, wantWin)) return false;
+  if (!released && !ModifiersMatch(typedWith, wantCtrl, wantAlt, wantWin)) return false;
 
   const int shortcut = ShortcutVirtualKey();
   const bool isShortcut = !released && virtualKey == shortcut;

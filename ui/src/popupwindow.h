@@ -11,6 +11,10 @@
 #include "historyframe.h"
 #include "platform/types.h"
 
+namespace pq {
+struct KeyModifiers;
+}
+
 class PopupWindow : public HistoryFrame {
  public:
   // How long a first press of a Ctrl+V or V shortcut waits for a second.
@@ -26,10 +30,11 @@ class PopupWindow : public HistoryFrame {
   void RestoreState();
 
   // One key notice of the hook library: virtualKey (0 with a release), the
-  // release of the shortcut's modifiers, and whether the press is the key's
+  // release of the shortcut's modifiers, whether the press is the key's
   // auto-repeat (which never counts as the second press of a double
-  // press). True when the popup took the key.
-  bool OnHotKey(int virtualKey, bool released, bool repeat = false);
+  // press), and the modifiers the key was typed with. True when the popup
+  // took the key.
+  bool OnHotKey(int virtualKey, bool released, bool repeat, const pq::KeyModifiers& typedWith);
   // Places the popup next to the paste target's caret and shows it without
   // taking the focus; with no target nothing shows. Always true.
   bool ShowPopup();
@@ -55,15 +60,7 @@ class PopupWindow : public HistoryFrame {
   bool pastePending = false;
 };
 
-// The modifiers as the popup and the floating list read them: the physical
-// state of Ctrl, Alt and the left Win key, the thread's state of the right
-// Win key.
-struct HotKeyModifiers {
-  bool ctrl = false;
-  bool alt = false;
-  bool win = false;
-  static HotKeyModifiers Read();
-  // Whether they are exactly the configured ones. With none configured, the
-  // shortcut is Win plus the key, as the hook library takes it.
-  bool Match(bool wantCtrl, bool wantAlt, bool wantWin) const;
-};
+// Whether the modifiers a key was typed with are exactly the configured
+// ones (the popup's and the floating list's test). With none configured,
+// the shortcut is Win plus the key, as the hook library takes it.
+bool ModifiersMatch(const pq::KeyModifiers& typedWith, bool wantCtrl, bool wantAlt, bool wantWin);

@@ -44,7 +44,7 @@ class Floating : public FramesTest {
   }
   // One floating-list key with Win held; whether it was taken.
   bool Key(int vk) {
-    const bool taken = floating->OnHotKey(vk);
+    const bool taken = floating->OnHotKey(vk, HeldModifiers());
     DispatchPending();
     return taken;
   }

@@ -27,6 +27,12 @@ namespace frames_test {
 
 namespace sim = platform::sim;
 
+// The modifiers held on the simulated desktop now: those of a key typed now.
+inline pq::KeyModifiers HeldModifiers() {
+  auto down = [](int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; };
+  return pq::KeyModifiers{down(VK_CONTROL), down(VK_MENU), down(VK_LWIN) || down(VK_RWIN)};
+}
+
 class FramesTest : public ::testing::Test, public pq::MgrClient {
  protected:
   // The editor's frame and where its field's caret sits.
@@ -66,10 +72,12 @@ class FramesTest : public ::testing::Test, public pq::MgrClient {
   }
 
   // pq::MgrClient: the popup's turn first, then the floating list's.
-  bool OnPopupHotKey(WPARAM vk, bool released, bool repeat) override {
-    return popupKeys && popupKeys(static_cast<int>(vk), released, repeat);
+  bool OnPopupHotKey(WPARAM vk, bool released, bool repeat, pq::KeyModifiers typedWith) override {
+    return popupKeys && popupKeys(static_cast<int>(vk), released, repeat, typedWith);
   }
-  bool OnFloatingHotKey(WPARAM vk) override { return floatingKeys && floatingKeys(static_cast<int>(vk)); }
+  bool OnFloatingHotKey(WPARAM vk, pq::KeyModifiers typedWith) override {
+    return floatingKeys && floatingKeys(static_cast<int>(vk), typedWith);
+  }
 
   // How many times the manager pasted the clipboard into the field.
   int ClipboardPastes() {
@@ -85,8 +93,8 @@ class FramesTest : public ::testing::Test, public pq::MgrClient {
   HWND field = nullptr;
   MainFrame* mainFrame = nullptr;
   std::vector<std::string> pasted;
-  std::function<bool(int, bool, bool)> popupKeys;
-  std::function<bool(int)> floatingKeys;
+  std::function<bool(int, bool, bool, pq::KeyModifiers)> popupKeys;
+  std::function<bool(int, pq::KeyModifiers)> floatingKeys;
 
  private:
   RecordListWindow::PasteFunction previousPaste;

@@ -109,7 +109,8 @@ TEST_F(PopupOnX11, SuperVThenDownPastesTheSecondRecordAndEscapePastesNothing) {
   ASSERT_TRUE(WaitUntil([&] { return Look(display, "PastiqPopup").popupViewable; }, 10s)) << program.Output();
   EXPECT_EQ(Look(display, "PastiqPopup").focus, focus) << "the popup took the keyboard focus";
   EXPECT_EQ(x11test::ActiveWindow(display), active) << "the popup became the active window";
-  RunClient({kXdotool, "key", "Down", "keyup", "super"}, display);
+  // Typed with no pause: Win is up before the program reads Down.
+  RunClient({kXdotool, "key", "--delay", "0", "Down", "keyup", "--delay", "0", "super"}, display);
   EXPECT_TRUE(WaitUntil([&] { return Printed(field, "PASTE older clip"); }, 10s)) << field.Output();
   EXPECT_TRUE(WaitUntil([&] { return !Look(display, "PastiqPopup").popupViewable; }, 10s));
 
@@ -117,7 +118,7 @@ TEST_F(PopupOnX11, SuperVThenDownPastesTheSecondRecordAndEscapePastesNothing) {
   // reaches the field, so anything pasted before it would have too.
   RunClient({kXdotool, "keydown", "super", "key", "v"}, display);
   ASSERT_TRUE(WaitUntil([&] { return Look(display, "PastiqPopup").popupViewable; }, 10s));
-  RunClient({kXdotool, "key", "Escape", "keyup", "super"}, display);
+  RunClient({kXdotool, "key", "--delay", "0", "Escape", "keyup", "--delay", "0", "super"}, display);
   EXPECT_TRUE(WaitUntil([&] { return !Look(display, "PastiqPopup").popupViewable; }, 10s));
   RunClient({kXdotool, "key", "x"}, display);
   ASSERT_TRUE(WaitUntil([&] { return Printed(field, "KEY x "); }, 10s)) << field.Output();

@@ -25,6 +25,16 @@ class RecordList;
 constexpr UINT WM_PASTE_KEYSTROKES = 0xBD4;
 constexpr UINT WM_CAPTURE_CLIPBOARD = 0xBDE;
 
+// The modifiers held when the key of a key notice was typed, as the hook
+// library read them then: read when the notice is handled, they may have
+// been let go already (Escape or Down typed just before the shortcut's
+// modifier is released).
+struct KeyModifiers {
+  bool ctrl = false;
+  bool alt = false;
+  bool win = false;
+};
+
 // What the manager needs from the application's later parts. Every call has
 // a harmless default, so an application that plugs in nothing gets: key
 // notices not taken, no animation, nothing sent.
@@ -32,11 +42,11 @@ class MgrClient {
  public:
   virtual ~MgrClient() = default;
   // The popup list's turn at a key notice (vk 0 with released set: the
-  // shortcut's modifiers were let go; repeat: the key's auto-repeat); true
-  // when it took the key.
-  virtual bool OnPopupHotKey(WPARAM vk, bool released, bool repeat) { return false; }
+  // shortcut's modifiers were let go; repeat: the key's auto-repeat;
+  // typedWith: the modifiers of the key); true when it took the key.
+  virtual bool OnPopupHotKey(WPARAM vk, bool released, bool repeat, KeyModifiers typedWith) { return false; }
   // The floating list's turn, when the popup did not take the key.
-  virtual bool OnFloatingHotKey(WPARAM vk) { return false; }
+  virtual bool OnFloatingHotKey(WPARAM vk, KeyModifiers typedWith) { return false; }
   // A capture was recorded: the taskbar icon's short animation.
   virtual void AnimateTaskbarIcon() {}
   // Automatic sending of a captured record to one configured host.
@@ -136,7 +146,7 @@ class Mgr : public cmn::option<int>::observer {
   LRESULT OnDrawClipboard();
   void OnChangeClipboardChain(HWND leaving, HWND next);
   void OnFocusNotice(HWND gaining);
-  void OnHookKey(WPARAM vk, LPARAM released);
+  void OnHookKey(WPARAM vk, LPARAM flags);
   void CaptureClipboard();
   bool CanTakeRecord() const;
 
