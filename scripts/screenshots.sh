@@ -179,7 +179,7 @@ xdotool windowactivate --sync "$paster" key Escape
 xdotool windowactivate --sync "$main"
 xdotool key alt+e u
 selector=$(window "Select Records")
-click "$selector" 60 40
+click "$selector" 60 60
 shoot select-records "$selector"
 xdotool windowactivate --sync "$selector" key Escape
 

@@ -58,6 +58,9 @@ MultiPaster::MultiPaster(wxWindow* parent, pq::RecordList* list)
   SetSizer(column);
   FindWindow(wxID_OK)->SetLabel("Start");
   SetSize(300, 600);
+  // Not the default button's focus GTK would give: Start begins disabled,
+  // and keys sent to a disabled button go nowhere.
+  listWindow->SetFocus();
 }
 
 MultiPaster::~MultiPaster() {

@@ -23,6 +23,9 @@ OptionDlg::OptionDlg(wxWindow* parent) {
   }
   CreateButtons(wxOK | wxCANCEL);
   LayoutDialog();
+  // The dialog opens with the first tab's first control focused, as an
+  // entered tab has it; else the keys would go nowhere until a click.
+  if (wxWindow* first = book->GetCurrentPage()) first->SetFocus();
 }
 
 OptionPage* OptionDlg::GetPage(std::size_t i) const {

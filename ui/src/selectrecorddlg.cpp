@@ -27,6 +27,10 @@ SelectRecordDlg::SelectRecordDlg(wxWindow* parent, pq::RecordList* list, const w
   // takes as many lines as it needs rather than being cut off.
   promptText->Wrap(GetClientSize().x - 10);
   Layout();
+  // GTK gives the focus to the default button, which starts disabled here
+  // (no row yet): a dialog whose focus sits on a disabled button took no
+  // keys or clicks at all. The list is where the user begins anyway.
+  listWindow->SetFocus();
 }
 
 SelectRecordDlg::~SelectRecordDlg() { listWindow->SetRecordList(nullptr); }

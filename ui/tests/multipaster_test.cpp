@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/stattext.h>
@@ -320,6 +322,29 @@ TEST_F(MultiPaste, TheRecordSelectionDialogsPromptIsWrappedToItsWidthNotCutOff) 
   EXPECT_EQ(shown, prompt);
   EXPECT_LE(text->GetBestSize().x, dialog.GetClientSize().x - 10) << "the text needs more room than it has";
   EXPECT_GE(text->GetSize().y, text->GetBestSize().y) << "and gets all the lines it needs";
+}
+
+// Both dialogs begin with their OK disabled (no row chosen yet): the keys go
+// to the list from the start.
+TEST_F(MultiPaste, BothDialogsOpenWithTheFocusInTheirList) {
+  for (const bool paster : {true, false}) {
+    SCOPED_TRACE(paster ? "Paste Records" : "Select Records");
+    std::unique_ptr<wxDialog> dialog;
+    RecordListWindow* listWindow = nullptr;
+    if (paster) {
+      auto* made = new MultiPaster(frame, &list);
+      dialog.reset(made);
+      listWindow = made->GetListWindow();
+    } else {
+      auto* made = new SelectRecordDlg(frame, &list, "Choose them");
+      dialog.reset(made);
+      listWindow = made->GetListWindow();
+    }
+    wxWindow* focus = nullptr;
+    RunModal(*dialog, [&] { focus = FocusedWindow(); });
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus == listWindow || listWindow->IsDescendant(focus));
+  }
 }
 
 }  // namespace

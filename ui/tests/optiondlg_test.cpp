@@ -267,5 +267,13 @@ TEST_F(OptionDialog, AnEnteredTabHasTheFocus) {
   EXPECT_EQ(focus, page->field) << "the page hands the focus on to its control";
 }
 
+TEST_F(OptionDialog, OpensWithTheFocusInItsFirstTab) {
+  OptionDlg dialog(nullptr);
+  wxWindow* focus = nullptr;
+  RunModal(dialog, [&] { focus = FocusedWindow(); });
+  ASSERT_NE(focus, nullptr) << "no control has the focus";
+  EXPECT_TRUE(dialog.GetBookCtrl()->GetPage(0)->IsDescendant(focus));
+}
+
 }  // namespace
 

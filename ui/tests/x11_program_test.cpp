@@ -98,6 +98,24 @@ struct ProgramOnX11 : ::testing::Test {
     return WaitUntil([&] { return CatchesSignal(program.pid(), SIGTERM) || !program.running(); }, 20s) &&
            program.running();
   }
+
+  // Saves a history whose main list holds texts "one", "two", ... from the
+  // top, with settings (without them a first start keeps the history aside).
+  bool SaveDataFiles() {
+    AppConfig settings;
+    return SaveDataFiles(settings);
+  }
+  bool SaveDataFiles(AppConfig& settings) {
+    pq::History history;
+    history.CreateDefaultLists();
+    for (const char* text : {"four", "three", "two", "one"}) {
+      auto record = boost::make_shared<pq::Record>();
+      record->SetText(text);
+      history.GetMainList()->AddRecord(record);
+    }
+    history.Save(wxString::FromUTF8((data / "pastiq_history").string()), ArchiveInfo(APP_VERSION_CODE, 1));
+    return settings.SaveFile(wxString::FromUTF8((data / "pastiq.cfg").string()), ArchiveInfo(APP_VERSION_CODE, 1));
+  }
 };
 
 TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEnds) {
@@ -151,17 +169,36 @@ const std::string kXdotool = "/usr/bin/xdotool";
 
 // The main window's X window id once it shows, made the active window; empty
 // when it did not show.
-std::string ActiveMainWindow(const std::string& display) {
+// The X window id of a visible window titled `title` (empty: none).
+std::string VisibleWindow(const std::string& title, const std::string& display) {
+  const std::string found = RunClient({kXdotool, "search", "--onlyvisible", "--name", "^" + title + "$"}, display);
+  return found.substr(0, found.find('\n'));
+}
+
+// The visible window titled `title` once it shows, made the active window;
+// empty when it did not show.
+std::string ActiveWindow(const std::string& title, const std::string& display) {
   std::string window;
-  WaitUntil(
-      [&] {
-        const std::string found = RunClient({kXdotool, "search", "--onlyvisible", "--name", "^Pastiq$"}, display);
-        window = found.substr(0, found.find('\n'));
-        return !window.empty();
-      },
-      20s);
+  WaitUntil([&] { return !(window = VisibleWindow(title, display)).empty(); }, 20s);
   if (!window.empty()) RunClient({kXdotool, "windowactivate", "--sync", window}, display);
   return window;
+}
+
+std::string ActiveMainWindow(const std::string& display) { return ActiveWindow("Pastiq", display); }
+
+// Clicks the last of a dialog's buttons, at its bottom right (OK, Start);
+// false when the dialog's size could not be read.
+bool ClickLastButton(const std::string& dialog, const std::string& display) {
+  const std::string geometry = RunClient({kXdotool, "getwindowgeometry", "--shell", dialog}, display);
+  auto value = [&](const std::string& name) {
+    const std::size_t at = geometry.find(name + "=");
+    return at == std::string::npos ? 0 : std::stoi(geometry.substr(at + name.size() + 1));
+  };
+  if (value("WIDTH") <= 100) return false;
+  RunClient({kXdotool, "mousemove", "--window", dialog, std::to_string(value("WIDTH") - 55),
+             std::to_string(value("HEIGHT") - 22), "click", "1"},
+            display);
+  return true;
 }
 
 // A user opens the search tab of the main window and types a search: the
@@ -240,21 +277,11 @@ TEST_F(ProgramOnX11, ARecordPickedInTheMainWindowIsShownInTheViewer) {
 // Paste in the main window, chooses three records and starts: the field
 // receives their texts joined, each followed by the separator.
 TEST_F(ProgramOnX11, MultiplePasteFromTheMainWindowPutsTheChosenRecordsJoinedIntoAnotherApplicationsField) {
-  {
-    pq::History history;
-    history.CreateDefaultLists();
-    for (const char* text : {"four", "three", "two", "one"}) {
-      auto record = boost::make_shared<pq::Record>();
-      record->SetText(text);
-      history.GetMainList()->AddRecord(record);
-    }
-    history.Save(wxString::FromUTF8((data / "pastiq_history").string()), ArchiveInfo(APP_VERSION_CODE, 1));
-    AppConfig settings;
-    settings.options.Set(OPT_MULTIPASTE_AT_ONCE, true);
-    settings.options.Set(OPT_MULTIPASTE_INSERT, true);
-    settings.options.Set(OPT_MULTIPASTE_TEXT, wxString(" + "));
-    ASSERT_TRUE(settings.SaveFile(wxString::FromUTF8((data / "pastiq.cfg").string()), ArchiveInfo(APP_VERSION_CODE, 1)));
-  }
+  AppConfig settings;
+  settings.options.Set(OPT_MULTIPASTE_AT_ONCE, true);
+  settings.options.Set(OPT_MULTIPASTE_INSERT, true);
+  settings.options.Set(OPT_MULTIPASTE_TEXT, wxString(" + "));
+  ASSERT_TRUE(SaveDataFiles(settings));
   ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
   const std::string& display = server.display();
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, display);
@@ -267,29 +294,14 @@ TEST_F(ProgramOnX11, MultiplePasteFromTheMainWindowPutsTheChosenRecordsJoinedInt
 
   // Edit, Multiple Paste: the dialog over the listening list.
   RunClient({kXdotool, "key", "alt+e", "m"}, display);
-  std::string dialog;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        const std::string found = RunClient({kXdotool, "search", "--onlyvisible", "--name", "^Paste Records$"}, display);
-        dialog = found.substr(0, found.find('\n'));
-        return !dialog.empty();
-      },
-      20s));
-  RunClient({kXdotool, "windowactivate", "--sync", dialog}, display);
+  const std::string dialog = ActiveWindow("Paste Records", display);
+  ASSERT_FALSE(dialog.empty()) << "no multiple paste dialog";
   // The first row, then the third with Shift (rows below the prompt); then
   // Start, at the bottom right.
   RunClient({kXdotool, "mousemove", "--window", dialog, "60", "40", "click", "1"}, display);
   RunClient({kXdotool, "keydown", "shift", "mousemove", "--window", dialog, "60", "86", "click", "1", "keyup", "shift"},
             display);
-  const std::string geometry = RunClient({kXdotool, "getwindowgeometry", "--shell", dialog}, display);
-  auto value = [&](const std::string& name) {
-    const std::size_t at = geometry.find(name + "=");
-    return at == std::string::npos ? 0 : std::stoi(geometry.substr(at + name.size() + 1));
-  };
-  ASSERT_GT(value("WIDTH"), 100) << geometry;
-  RunClient({kXdotool, "mousemove", "--window", dialog, std::to_string(value("WIDTH") - 55),
-             std::to_string(value("HEIGHT") - 22), "click", "1"},
-            display);
+  ASSERT_TRUE(ClickLastButton(dialog, display));
 
   const std::string expected = "PASTE one + two + three + ";
   EXPECT_TRUE(WaitUntil(
@@ -302,6 +314,47 @@ TEST_F(ProgramOnX11, MultiplePasteFromTheMainWindowPutsTheChosenRecordsJoinedInt
       << field.Output();
   field.Stop();
   program.Stop();
+}
+
+// Multiple Delete from the Edit menu: the record selection dialog takes the
+// keys at once (Escape closes it and deletes nothing), and the records
+// chosen in it at OK are gone from the list that is saved.
+TEST_F(ProgramOnX11, TheRecordsChosenForMultipleDeleteAreDeletedAndEscapeDeletesNone) {
+  ASSERT_TRUE(SaveDataFiles());
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  const std::string& display = server.display();
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, display);
+  ASSERT_TRUE(WaitUntilRunning(program)) << program.Output();
+  ASSERT_FALSE(ActiveMainWindow(display).empty()) << "the main window did not show";
+
+  auto selector = [&] { return VisibleWindow("Select Records", display); };
+  auto openSelector = [&] {
+    RunClient({kXdotool, "key", "alt+e", "u"}, display);
+    return ActiveWindow("Select Records", display);
+  };
+
+  std::string dialog = openSelector();
+  ASSERT_FALSE(dialog.empty()) << "no record selection dialog";
+  RunClient({kXdotool, "key", "Escape"}, display);
+  ASSERT_TRUE(WaitUntil([&] { return selector().empty(); }, 10s)) << "Escape left the dialog open";
+
+  // The first row by its key (the list has the keys from the start), then OK
+  // at the bottom right.
+  ASSERT_FALSE(ActiveMainWindow(display).empty());
+  dialog = openSelector();
+  ASSERT_FALSE(dialog.empty()) << "no record selection dialog the second time";
+  RunClient({kXdotool, "key", "Home"}, display);
+  ASSERT_TRUE(ClickLastButton(dialog, display));
+  ASSERT_TRUE(WaitUntil([&] { return selector().empty(); }, 10s)) << "OK left the dialog open";
+
+  ASSERT_EQ(kill(program.pid(), SIGTERM), 0);
+  const int status = program.Wait(15000);
+  ASSERT_NE(status, -1) << "the program did not end after SIGTERM";
+  pq::History history;
+  ASSERT_NO_THROW(history.Load(wxString::FromUTF8((data / "pastiq_history").string())));
+  std::vector<std::string> texts;
+  for (const pq::RecordPtr& r : history.GetMainList()->GetRecords()) texts.push_back(r->text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"two", "three", "four"}));
 }
 
 // Another instance finds the running one by its main frame's class: the class
