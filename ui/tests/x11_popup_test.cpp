@@ -13,19 +13,20 @@
 
 #include "child_process.h"
 #include "sandbox.h"
+#include "x11_clients.h"
 #include "x11_our_window.h"
 #include "xserver.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing_process::CatchesSignal;
 using testing_process::ChildProcess;
 using testing_process::WaitUntil;
+using x11ui::kXdotool;
+using x11ui::RunClient;
 
 namespace {
 
 const std::string kXclip = "/usr/bin/xclip";
-const std::string kXdotool = "/usr/bin/xdotool";
 
 // What the display shows of one of our windows and where the keyboard is.
 struct Screen {
@@ -50,15 +51,6 @@ Screen Look(const std::string& display, const std::string& cls) {
   XGetInputFocus(dpy, &out.focus, &revert);
   XCloseDisplay(dpy);
   return out;
-}
-
-// Runs an X client to its end.
-void RunClient(const std::vector<std::string>& argv, const std::string& display) {
-  ChildProcess::Options options;
-  options.display = display;
-  ChildProcess client(argv, options);
-  client.ReadAll(10s);
-  client.Wait(1s);
 }
 
 struct PopupOnX11 : ::testing::Test {
@@ -94,9 +86,7 @@ TEST_F(PopupOnX11, SuperVThenDownPastesTheSecondRecordAndEscapePastesNothing) {
   ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
   const std::string& display = server.display();
   x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, display);
-  ASSERT_TRUE(WaitUntil([&] { return CatchesSignal(program.pid(), SIGTERM) || !program.running(); }, 20s) &&
-              program.running())
-      << program.Output();
+  ASSERT_TRUE(x11ui::WaitUntilRunning(program)) << program.Output();
   ASSERT_TRUE(Copy("older clip"));
   ASSERT_TRUE(Copy("newer clip"));
 
@@ -128,6 +118,41 @@ TEST_F(PopupOnX11, SuperVThenDownPastesTheSecondRecordAndEscapePastesNothing) {
   program.Stop();
 }
 
+// The user changes the popup's key in the options dialog from V to B: at OK
+// Super+B opens the popup in another application, and Super+V is that
+// application's key again.
+TEST_F(PopupOnX11, TheShortcutChangedInTheOptionsDialogOpensThePopupAndTheOldOneNoLonger) {
+  ASSERT_TRUE(server.Start()) << "Xvfb or openbox did not come up";
+  const std::string& display = server.display();
+  x11test::Process program = x11test::Process::Run({PASTIQ_PROGRAM}, display);
+  ASSERT_TRUE(x11ui::WaitUntilRunning(program)) << program.Output();
+  ASSERT_TRUE(Copy("a clip"));
+
+  // Tools, Options: the General tab opens with its first box focused; the
+  // key field is four controls on.
+  ASSERT_FALSE(x11ui::ActivateWindowTitled("Pastiq", display).empty()) << "the main window did not show";
+  RunClient({kXdotool, "key", "alt+t", "o"}, display);
+  const std::string options = x11ui::ActivateWindowTitled("Options", display);
+  ASSERT_FALSE(options.empty()) << "no options dialog";
+  RunClient({kXdotool, "key", "Tab", "Tab", "Tab", "Tab", "ctrl+a", "b"}, display);
+  ASSERT_TRUE(x11ui::ClickLastButton(options, display));
+  ASSERT_TRUE(WaitUntil([&] { return x11ui::VisibleWindow("Options", display).empty(); }, 10s))
+      << "the dialog did not close at OK";
+
+  x11test::Process field = x11test::Process::Run({x11test::TestClientPath(), "field"}, display);
+  ASSERT_TRUE(x11test::FocusClient(field, display, 15000)) << field.Output();
+  RunClient({kXdotool, "keydown", "super", "key", "v", "keyup", "super"}, display);
+  EXPECT_TRUE(WaitUntil([&] { return Printed(field, "KEY v super+"); }, 10s)) << "Super+V did not reach the field\n"
+                                                                       << field.Output();
+  EXPECT_FALSE(Look(display, "PastiqPopup").popupViewable) << "the old shortcut opened the popup";
+
+  RunClient({kXdotool, "keydown", "super", "key", "b"}, display);
+  EXPECT_TRUE(WaitUntil([&] { return Look(display, "PastiqPopup").popupViewable; }, 10s)) << program.Output();
+  RunClient({kXdotool, "key", "Escape", "keyup", "super"}, display);
+  EXPECT_TRUE(WaitUntil([&] { return !Look(display, "PastiqPopup").popupViewable; }, 10s));
+  program.Stop();
+}
+
 // The menu window (as the tray icon's click opens it) closes on a click
 // anywhere outside it: on the bare desktop, on another application's window
 // that takes no focus from it; a click inside it keeps it open.
@@ -137,9 +162,7 @@ TEST_F(PopupOnX11, TheMenuWindowClosesOnAClickOutsideItAndStaysOnAClickInside) {
   ChildProcess::Options options;
   options.display = display;
   ChildProcess program({PASTIQ_UNATTENDED}, options.KeepInput());
-  ASSERT_TRUE(WaitUntil([&] { return CatchesSignal(program.pid(), SIGTERM) || !program.running(); }, 20s) &&
-              program.running())
-      << program.Output();
+  ASSERT_TRUE(x11ui::WaitUntilRunning(program)) << program.Output();
   x11test::Process field = x11test::Process::Run({x11test::TestClientPath(), "field"}, display);
   const unsigned long fieldX = x11test::WaitReady(field, 15000);
   ASSERT_NE(fieldX, 0u) << field.Output();

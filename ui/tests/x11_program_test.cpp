@@ -27,13 +27,19 @@
 #include "pq/recordlist.h"
 #include "pq/searchlist.h"
 #include "sandbox.h"
+#include "x11_clients.h"
 #include "xserver.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing_process::CatchesSignal;
 using testing_process::ChildProcess;
 using testing_process::WaitUntil;
+using x11ui::ActivateWindowTitled;
+using x11ui::ClickLastButton;
+using x11ui::kXdotool;
+using x11ui::RunClient;
+using x11ui::VisibleWindow;
+using x11ui::WaitUntilRunning;
 
 namespace {
 
@@ -92,12 +98,6 @@ struct ProgramOnX11 : ::testing::Test {
   }
   ~ProgramOnX11() override { unsetenv("PASTIQ_DATA_DIR"); }
 
-  // Waits until the program has started up (its session-end handler is the
-  // last thing it installs); false when it ended or took too long.
-  static bool WaitUntilRunning(ChildProcess& program) {
-    return WaitUntil([&] { return CatchesSignal(program.pid(), SIGTERM) || !program.running(); }, 20s) &&
-           program.running();
-  }
 
   // Saves a history whose main list holds texts "one", "two", ... from the
   // top, with settings (without them a first start keeps the history aside).
@@ -156,50 +156,9 @@ TEST_F(ProgramOnX11, TextSetWithXclipIsSavedWithXclipAsItsSourceWhenTheSessionEn
   EXPECT_TRUE(found) << "no record of the text in " << history.GetMainList()->GetCount() << " records";
 }
 
-// Runs an X client to its end and gives its output without the last line
-// break (empty when it did not end within 10 s).
-std::string RunClient(const std::vector<std::string>& argv, const std::string& display) {
-  ChildProcess client(argv, On(display));
-  const std::string out = client.ReadAll(10s);
-  if (client.Wait(1s) == -1) return std::string();
-  return out.substr(0, out.find_last_not_of("\r\n") + 1);
-}
-
-const std::string kXdotool = "/usr/bin/xdotool";
-
 // The main window's X window id once it shows, made the active window; empty
 // when it did not show.
-// The X window id of a visible window titled `title` (empty: none).
-std::string VisibleWindow(const std::string& title, const std::string& display) {
-  const std::string found = RunClient({kXdotool, "search", "--onlyvisible", "--name", "^" + title + "$"}, display);
-  return found.substr(0, found.find('\n'));
-}
-
-// The visible window titled `title` once it shows, made the active window;
-// empty when it did not show.
-std::string ActiveWindow(const std::string& title, const std::string& display) {
-  std::string window;
-  WaitUntil([&] { return !(window = VisibleWindow(title, display)).empty(); }, 20s);
-  if (!window.empty()) RunClient({kXdotool, "windowactivate", "--sync", window}, display);
-  return window;
-}
-
-std::string ActiveMainWindow(const std::string& display) { return ActiveWindow("Pastiq", display); }
-
-// Clicks the last of a dialog's buttons, at its bottom right (OK, Start);
-// false when the dialog's size could not be read.
-bool ClickLastButton(const std::string& dialog, const std::string& display) {
-  const std::string geometry = RunClient({kXdotool, "getwindowgeometry", "--shell", dialog}, display);
-  auto value = [&](const std::string& name) {
-    const std::size_t at = geometry.find(name + "=");
-    return at == std::string::npos ? 0 : std::stoi(geometry.substr(at + name.size() + 1));
-  };
-  if (value("WIDTH") <= 100) return false;
-  RunClient({kXdotool, "mousemove", "--window", dialog, std::to_string(value("WIDTH") - 55),
-             std::to_string(value("HEIGHT") - 22), "click", "1"},
-            display);
-  return true;
-}
+std::string ActiveMainWindow(const std::string& display) { return ActivateWindowTitled("Pastiq", display); }
 
 // A user opens the search tab of the main window and types a search: the
 // search is kept with the history and the tab with the settings.
@@ -294,7 +253,7 @@ TEST_F(ProgramOnX11, MultiplePasteFromTheMainWindowPutsTheChosenRecordsJoinedInt
 
   // Edit, Multiple Paste: the dialog over the listening list.
   RunClient({kXdotool, "key", "alt+e", "m"}, display);
-  const std::string dialog = ActiveWindow("Paste Records", display);
+  const std::string dialog = ActivateWindowTitled("Paste Records", display);
   ASSERT_FALSE(dialog.empty()) << "no multiple paste dialog";
   // The first row, then the third with Shift (rows below the prompt); then
   // Start, at the bottom right.
@@ -330,7 +289,7 @@ TEST_F(ProgramOnX11, TheRecordsChosenForMultipleDeleteAreDeletedAndEscapeDeletes
   auto selector = [&] { return VisibleWindow("Select Records", display); };
   auto openSelector = [&] {
     RunClient({kXdotool, "key", "alt+e", "u"}, display);
-    return ActiveWindow("Select Records", display);
+    return ActivateWindowTitled("Select Records", display);
   };
 
   std::string dialog = openSelector();
