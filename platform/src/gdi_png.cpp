@@ -75,14 +75,22 @@ void ReadSource(png_structp png, png_bytep out, png_size_t n) {
   src->pos += n;
 }
 
-class Reader {
+// libpng's read or write state and its info, made and freed together.
+template <bool kWrite>
+class PngState {
  public:
-  Reader()
-      : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnError, &OnWarning)),
+  PngState()
+      : png_(kWrite ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnError, &OnWarning)
+                    : png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnError, &OnWarning)),
         info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
-  ~Reader() { png_destroy_read_struct(&png_, info_ != nullptr ? &info_ : nullptr, nullptr); }
-  Reader(const Reader&) = delete;
-  Reader& operator=(const Reader&) = delete;
+  ~PngState() {
+    if (kWrite)
+      png_destroy_write_struct(&png_, info_ != nullptr ? &info_ : nullptr);
+    else
+      png_destroy_read_struct(&png_, info_ != nullptr ? &info_ : nullptr, nullptr);
+  }
+  PngState(const PngState&) = delete;
+  PngState& operator=(const PngState&) = delete;
   bool Ok() const { return info_ != nullptr; }
   png_structp png() const { return png_; }
   png_infop info() const { return info_; }
@@ -91,6 +99,7 @@ class Reader {
   png_structp png_;
   png_infop info_;
 };
+using Reader = PngState<false>;
 
 struct Header {
   png_uint_32 width = 0;
@@ -201,22 +210,7 @@ void WriteSink(png_structp png, png_bytep data, png_size_t n) {
 
 void FlushSink(png_structp) {}
 
-class Writer {
- public:
-  Writer()
-      : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnError, &OnWarning)),
-        info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
-  ~Writer() { png_destroy_write_struct(&png_, info_ != nullptr ? &info_ : nullptr); }
-  Writer(const Writer&) = delete;
-  Writer& operator=(const Writer&) = delete;
-  bool Ok() const { return info_ != nullptr; }
-  png_structp png() const { return png_; }
-  png_infop info() const { return info_; }
-
- private:
-  png_structp png_;
-  png_infop info_;
-};
+using Writer = PngState<true>;
 
 // The whole file: 8-bit RGB, or RGB and alpha; the filler byte of a pixel
 // without alpha is dropped by libpng on its way out.
